@@ -1,0 +1,25 @@
+#include "app/start_program.h"
+
+#include "app/app_exit.h"
+#include "app/app_layer.h"
+#include "app/practice_window.h"
+#include "link/link_client.h"
+#include "script/script_module.h"
+
+void OnWindowCreated() {
+  // Success and failure lead to the same next step: nothing is shown.
+  link_client->Connect("127.0.0.1", 19730);
+}
+
+void OnWindowDestroying() { link_client->Disconnect(); }
+
+int32_t StartProgram() {
+  app::InitialiseApplicationLayer();
+  ScriptModuleStart();
+  app::StoreExitRoutine(&ScriptModuleTeardown);
+  ScriptModuleInit();
+  LoadPracticeWindow();
+  app::SetLoopRunning();
+  if (app::HasLoadedWindows()) app::RunEventLoop();
+  return 0;
+}

@@ -1,0 +1,87 @@
+#include "link/link_client.h"
+
+#include "link/burst.h"
+
+LinkClient::LinkClient(HWND parent) : window_(parent, this) {}
+
+LinkClient::~LinkClient() { CloseCurrent(); }
+
+void LinkClient::CloseCurrent() {
+  if (socket_ == INVALID_SOCKET) return;
+  link::Unwatch(socket_);
+  link::CloseSocket(socket_);
+  socket_ = INVALID_SOCKET;
+}
+
+bool LinkClient::Connect(const std::string& address, int32_t port) {
+  if (!layer_.ready()) return false;
+  CloseCurrent();
+  connected_ = false;
+  socket_ = link::OpenTcpSocket();
+  if (socket_ == INVALID_SOCKET) return false;
+  if (port < 1) port = 1;
+  in_addr to;
+  // A port beyond the 16-bit range would silently wrap to another port.
+  if (port > 65535 || !link::ResolveIpv4(address, &to) ||
+      !link::ConnectBlocking(socket_, to, port) ||
+      !link::Watch(socket_, window_.hwnd(), FD_READ | FD_CLOSE)) {
+    link::CloseSocket(socket_);
+    socket_ = INVALID_SOCKET;
+    return false;
+  }
+  connected_ = true;
+  return true;
+}
+
+bool LinkClientSend(LinkClient* client, const uint8_t* data, int32_t length) {
+  const SOCKET socket = client->socket_;
+  if (socket == INVALID_SOCKET || !client->connected_) return false;
+  int32_t written = 0;
+  while (written < length) {
+    const int n = link::WriteSome(socket, data + written, length - written);
+    if (n <= 0) return false;  // would-block included: Send never waits
+    written += n;
+  }
+  return true;
+}
+
+void LinkClient::Disconnect() {
+  CloseCurrent();
+  connected_ = false;
+}
+
+int LinkClient::LocalPort() const {
+  if (socket_ == INVALID_SOCKET) return 0;
+  sockaddr_in local = {};
+  int size = sizeof local;
+  if (getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &size) != 0) return 0;
+  return ntohs(local.sin_port);
+}
+
+void LinkClient::Bind(int event_index, EventHandler handler) {
+  if (event_index >= 0 && event_index < kEventCount) handlers_[event_index] = handler;
+}
+
+void LinkClient::Raise(Event event) {
+  if (handlers_[event] != nullptr) handlers_[event]();
+}
+
+void LinkClient::RaiseBurst() {
+  ByteString burst;
+  if (!link::ReadOneBurst(socket_, &burst) || burst.empty()) return;
+  current_data_ = std::move(burst);
+  Raise(kDataArrival);
+  current_data_.clear();
+}
+
+void LinkClient::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
+  if (socket_ == INVALID_SOCKET || socket != socket_) return;  // a stray from a closed socket
+  if (event == FD_READ) {
+    RaiseBurst();
+  } else if (event == FD_CLOSE) {
+    // The close may overtake bytes not yet read; they are read first so
+    // nothing the server sent is lost. The socket stays open and connected.
+    RaiseBurst();
+    Raise(kDisconnected);
+  }
+}

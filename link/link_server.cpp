@@ -1,0 +1,104 @@
+#include "link/link_server.h"
+
+#include <algorithm>
+
+#include "link/burst.h"
+
+LinkServer::LinkServer(HWND parent, int32_t port) : window_(parent, this), port_(port) {}
+
+LinkServer::~LinkServer() {
+  for (const Peer& peer : peers_) {
+    link::Unwatch(peer.socket);
+    link::CloseSocket(peer.socket);
+  }
+  peers_.clear();
+  if (listener_ != INVALID_SOCKET) {
+    link::Unwatch(listener_);
+    link::CloseSocket(listener_);
+  }
+}
+
+bool LinkServer::Listen() {
+  if (!layer_.ready()) return false;
+  if (listener_ != INVALID_SOCKET) {
+    link::Unwatch(listener_);
+    link::CloseSocket(listener_);
+    listener_ = INVALID_SOCKET;
+  }
+  SOCKET socket = link::OpenTcpSocket();
+  if (socket == INVALID_SOCKET) return false;
+  if (port_ < 0 || port_ > 65535 || !link::BindAndListenAny(socket, port_) ||
+      !link::Watch(socket, window_.hwnd(), FD_ACCEPT)) {
+    link::CloseSocket(socket);
+    return false;
+  }
+  listener_ = socket;
+  return true;
+}
+
+void LinkServer::Bind(int event_index, EventHandler handler) {
+  if (event_index >= 0 && event_index < kEventCount) handlers_[event_index] = handler;
+}
+
+void LinkServer::Raise(Event event, const std::string& peer) {
+  current_peer_ = peer;
+  if (handlers_[event] != nullptr) handlers_[event]();
+  current_peer_.clear();
+}
+
+const LinkServer::Peer* LinkServer::FindPeer(SOCKET socket) const {
+  for (const Peer& peer : peers_) {
+    if (peer.socket == socket) return &peer;
+  }
+  return nullptr;
+}
+
+void LinkServer::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
+  if (listener_ == INVALID_SOCKET) return;
+  if (event == FD_ACCEPT) {
+    if (socket == listener_) Accept();
+  } else if (event == FD_READ) {
+    ReceiveFrom(socket);
+  } else if (event == FD_CLOSE) {
+    PeerClosed(socket);
+  }
+}
+
+void LinkServer::Accept() {
+  std::string name;
+  SOCKET socket = link::AcceptPeer(listener_, &name);
+  if (socket == INVALID_SOCKET) return;
+  // An accepted socket inherits the listener's notifications: set its own at once.
+  if (!link::Watch(socket, window_.hwnd(), FD_READ | FD_CLOSE)) {
+    link::Unwatch(socket);
+    link::CloseSocket(socket);
+    return;
+  }
+  peers_.push_back(Peer{socket, name});
+  Raise(kClientEntered, name);
+}
+
+void LinkServer::ReceiveFrom(SOCKET socket) {
+  const Peer* peer = FindPeer(socket);
+  if (peer == nullptr) return;  // a stray for a socket already closed
+  ByteString burst;
+  if (!link::ReadOneBurst(socket, &burst) || burst.empty()) return;
+  const std::string name = peer->name;
+  current_data_ = std::move(burst);
+  Raise(kDataArrival, name);
+  current_data_.clear();
+}
+
+void LinkServer::PeerClosed(SOCKET socket) {
+  // The close can be posted while bytes are still unread (a peer that sends
+  // and closes, or resets, at once): they are logged before the peer leaves.
+  ReceiveFrom(socket);
+  auto it = std::find_if(peers_.begin(), peers_.end(),
+                         [socket](const Peer& peer) { return peer.socket == socket; });
+  if (it == peers_.end()) return;
+  const std::string name = it->name;
+  peers_.erase(it);
+  Raise(kClientLeft, name);
+  link::Unwatch(socket);
+  link::CloseSocket(socket);
+}

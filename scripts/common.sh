@@ -1,0 +1,97 @@
+# Shared by the scripts: paths, package set-up, the virtual display and Wine.
+# shellcheck shell=bash
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${KESTRAVO_BUILD_DIR:-$ROOT/build}
+NATIVE_BUILD_DIR=${KESTRAVO_NATIVE_BUILD_DIR:-$ROOT/build-native}
+export WINEPREFIX=${KESTRAVO_WINEPREFIX:-$ROOT/.wine-prefix}
+export WINEDEBUG=-all
+export WINEARCH=win32
+
+PACKAGES=(cmake g++ googletest g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils xdotool
+          imagemagick fonts-wqy-microhei fonts-wine locales)
+
+log() { printf '== %s\n' "$*" >&2; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs whatever of the package set is missing (Debian 12).
+ensure_packages() {
+  local missing=()
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+    missing=("${PACKAGES[@]}")
+  else
+    local p
+    for p in "${PACKAGES[@]}"; do
+      dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+  fi
+  if [ ${#missing[@]} -gt 0 ]; then
+    log "installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" >/dev/null
+  fi
+  # Chinese glyphs in Wine's windows need a Chinese locale.
+  if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+    log "generating the zh_CN.UTF-8 locale"
+    as_root sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+  fi
+}
+
+build_windows() {
+  cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" >/dev/null
+  cmake --build "$BUILD_DIR" -j"$(nproc)" "$@"
+}
+
+build_native() {
+  cmake -S "$ROOT" -B "$NATIVE_BUILD_DIR" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$NATIVE_BUILD_DIR" -j"$(nproc)" "$@"
+}
+
+XVFB_PID=
+# Starts a virtual display of 1024 x 768 on a free display number.
+start_xvfb() {
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  local i
+  for i in $(seq 1 50); do
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  log "Xvfb did not come up on $DISPLAY"
+  return 1
+}
+
+stop_xvfb() {
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+  XVFB_PID=
+}
+
+# Creates the project's own Wine prefix once, without crash dialogs, and
+# keeps its wineserver up so every test process starts quickly.
+start_wine() {
+  # Processes of an earlier run would still be bound to an earlier display.
+  wineserver -k 2>/dev/null || true
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 </dev/null
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      >/dev/null 2>&1 </dev/null
+  fi
+  wineserver -p 60
+  wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+stop_wine() {
+  wineserver -k 2>/dev/null || true
+}

@@ -1,0 +1,196 @@
+#include "tests/e2e/program.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace kvtest {
+
+const wchar_t kWindowClass[] = L"Quillan84";
+const wchar_t kCaption[] = L"Kestravo BY:Tovrel";
+
+std::wstring ProgramPath() {
+  std::string path = KESTRAVO_EXE;
+  return std::wstring(path.begin(), path.end());
+}
+
+std::string MapPath() { return KESTRAVO_MAP; }
+
+Program::~Program() {
+  if (process_.hProcess != nullptr) {
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, 5000);
+    }
+    CloseHandle(process_.hProcess);
+    CloseHandle(process_.hThread);
+  }
+}
+
+std::vector<std::pair<HWND, DWORD>> FindProgramWindows() {
+  std::vector<std::pair<HWND, DWORD>> found;
+  HWND at = nullptr;
+  while ((at = FindWindowExW(nullptr, at, kWindowClass, kCaption)) != nullptr) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(at, &pid);
+    found.emplace_back(at, pid);
+  }
+  return found;
+}
+
+bool Program::Start() {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  std::wstring command = L"\"" + ProgramPath() + L"\"";
+  if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process_)) {
+    return false;
+  }
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 20000) {
+    for (const auto& [hwnd, pid] : FindProgramWindows()) {
+      if (pid == process_.dwProcessId && IsWindowVisible(hwnd)) {
+        window_ = hwnd;
+        return true;
+      }
+    }
+    if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) return false;
+  }
+  return false;
+}
+
+std::vector<HWND> Program::Children() const {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(window_, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    children.push_back(child);
+  }
+  return children;
+}
+
+HWND Program::Child(const wchar_t* class_name, const wchar_t* text) const {
+  for (HWND child : Children()) {
+    wchar_t found_class[64] = {};
+    GetClassNameW(child, found_class, 64);
+    if (lstrcmpiW(found_class, class_name) != 0) continue;
+    if (text == nullptr) return child;
+    wchar_t found_text[64] = {};
+    GetWindowTextW(child, found_text, 64);
+    if (lstrcmpW(found_text, text) == 0) return child;
+  }
+  return nullptr;
+}
+
+std::wstring Program::LogText() const {
+  HWND box = LogBox();
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(box, WM_GETTEXTLENGTH, 0, 0, SMTO_BLOCK, 5000, &length)) return L"";
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(box, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]), SMTO_BLOCK,
+                      5000, &copied);
+  text.resize(copied);
+  return text;
+}
+
+std::string Gbk(const std::wstring& text) {
+  if (text.empty()) return "";
+  const int size = WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                       0, nullptr, nullptr);
+  std::string out(size, '\0');
+  WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::vector<std::string> Program::LogLines() const {
+  const std::string text = Gbk(LogText());
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end + 2 - start));
+  }
+  if (start < text.size()) lines.push_back(text.substr(start));  // an unfinished last line
+  return lines;
+}
+
+bool Program::WaitForLines(size_t count, int timeout_ms) const {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    const std::wstring text = LogText();
+    size_t lines = 0;
+    for (size_t at = 0; (at = text.find(L"\r\n", at)) != std::wstring::npos; at += 2) ++lines;
+    if (lines >= count) return true;
+    if (GetTickCount() - start > static_cast<DWORD>(timeout_ms)) return false;
+    Sleep(10);
+  }
+}
+
+void Program::Press(const wchar_t* caption) const {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(Button(caption), BM_CLICK, 0, 0, SMTO_BLOCK, 5000, &result);
+}
+
+void Program::PostKey(HWND target, WPARAM key) const {
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), 0);
+  PostMessageW(target, WM_KEYDOWN, key, 1 | (scan << 16));
+  PostMessageW(target, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+}
+
+HWND Program::Focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+  return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+DWORD Program::WaitForExit(int timeout_ms) {
+  if (WaitForSingleObject(process_.hProcess, timeout_ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+  DWORD status = STILL_ACTIVE;
+  GetExitCodeProcess(process_.hProcess, &status);
+  return status;
+}
+
+std::vector<MapSymbol> ReadMapSymbols(const std::string& path) {
+  // Symbol lines of a GNU ld map: "                0x00402a50                Name".
+  std::vector<MapSymbol> symbols;
+  std::ifstream map(path);
+  std::string line;
+  while (std::getline(map, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream fields(line);
+    std::string address, name;
+    if (line.rfind("                0x", 0) != 0 || !(fields >> address >> name)) continue;
+    std::string rest;
+    std::getline(fields, rest);
+    if (name.find('=') != std::string::npos || rest.find('=') != std::string::npos) continue;
+    symbols.push_back({name + rest, static_cast<uint32_t>(std::stoul(address, nullptr, 16))});
+  }
+  std::stable_sort(symbols.begin(), symbols.end(),
+                   [](const MapSymbol& a, const MapSymbol& b) { return a.address < b.address; });
+  return symbols;
+}
+
+uint32_t SymbolAddress(const std::vector<MapSymbol>& symbols, const std::string& name) {
+  for (const MapSymbol& symbol : symbols) {
+    if (symbol.name == name) return symbol.address;
+  }
+  return 0;
+}
+
+bool RunHostCommand(const std::string& command_line, int timeout_ms) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::string command = command_line;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return false;
+  }
+  const bool ended = WaitForSingleObject(process.hProcess, timeout_ms) == WAIT_OBJECT_0;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return ended;
+}
+
+}  // namespace kvtest

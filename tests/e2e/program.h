@@ -1,0 +1,76 @@
+// Drives a running kestravo.exe from outside its process, as a learner's
+// tools would: the window by class and caption, its controls, its port.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kvtest {
+
+// Where the build put the program and its map file (Windows paths).
+std::wstring ProgramPath();
+std::string MapPath();
+
+constexpr int kPort = 19730;
+extern const wchar_t kWindowClass[];
+extern const wchar_t kCaption[];
+
+class Program {
+ public:
+  Program() = default;
+  ~Program();  // ends the process if a test left it running
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Starts the program and waits until its window can be found.
+  bool Start();
+  HWND window() const { return window_; }
+  HANDLE process() const { return process_.hProcess; }
+  DWORD process_id() const { return process_.dwProcessId; }
+
+  HWND Child(const wchar_t* class_name, const wchar_t* text) const;
+  HWND Button(const wchar_t* caption) const { return Child(L"Button", caption); }
+  HWND LogBox() const { return Child(L"Edit", nullptr); }
+  std::vector<HWND> Children() const;
+
+  // The log box's text, converted back to GBK bytes, and split into lines
+  // that keep their "\r\n".
+  std::wstring LogText() const;
+  std::vector<std::string> LogLines() const;
+  // Waits until the log holds at least `count` complete lines.
+  bool WaitForLines(size_t count, int timeout_ms = 5000) const;
+
+  // A press by message, as the button sends its own click.
+  void Press(const wchar_t* caption) const;
+  void PostKey(HWND target, WPARAM key) const;
+  HWND Focus() const;
+
+  // Waits for the process to end; its exit status, or STILL_ACTIVE.
+  DWORD WaitForExit(int timeout_ms = 5000);
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
+};
+
+// Every top-level window of the program's class and caption, with its process.
+std::vector<std::pair<HWND, DWORD>> FindProgramWindows();
+
+std::string Gbk(const std::wstring& text);
+
+// The linker map: routine names to addresses, in address order.
+struct MapSymbol {
+  std::string name;
+  uint32_t address;
+};
+std::vector<MapSymbol> ReadMapSymbols(const std::string& path);
+uint32_t SymbolAddress(const std::vector<MapSymbol>& symbols, const std::string& name);
+
+// Runs a Linux command (the X input tools) from inside Wine and waits for it.
+bool RunHostCommand(const std::string& command_line, int timeout_ms = 10000);
+
+}  // namespace kvtest

@@ -1,0 +1,277 @@
+// Both link endpoints over real loopback sockets, driven by this thread's
+// message loop as the program's own loop drives them.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/link_client.h"
+#include "link/link_server.h"
+#include "tests/support/pump.h"
+
+namespace {
+
+using kvtest::PumpFor;
+using kvtest::PumpUntil;
+using kvtest::RawSocket;
+
+struct Event {
+  char kind;  // 'D' data, 'E' entered, 'L' left; 'd', 'x' for the client
+  std::string peer;
+  std::string data;
+  bool operator==(const Event& o) const {
+    return kind == o.kind && peer == o.peer && data == o.data;
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+  return os << e.kind << "(" << e.peer << ", " << e.data.size() << " bytes)";
+}
+
+std::vector<Event> g_events;
+LinkServer* g_server = nullptr;
+LinkClient* g_client = nullptr;
+
+std::string Str(const ByteString& bytes) { return std::string(bytes.begin(), bytes.end()); }
+ByteString Bytes(const std::string& text) { return ByteString(text.begin(), text.end()); }
+
+void OnData() { g_events.push_back({'D', g_server->CurrentPeer(), Str(g_server->GetData())}); }
+void OnEntered() { g_events.push_back({'E', g_server->CurrentPeer(), ""}); }
+void OnLeft() { g_events.push_back({'L', g_server->CurrentPeer(), ""}); }
+void OnClientData() { g_events.push_back({'d', "", Str(g_client->GetData())}); }
+void OnClientDisconnected() { g_events.push_back({'x', "", ""}); }
+
+std::string Peer(int port) { return "127.0.0.1:" + std::to_string(port); }
+
+size_t Count(char kind) {
+  size_t n = 0;
+  for (const Event& e : g_events) n += e.kind == kind;
+  return n;
+}
+
+std::string Received() {
+  std::string all;
+  for (const Event& e : g_events) {
+    if (e.kind == 'D') all += e.data;
+  }
+  return all;
+}
+
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kvtest::EnsureSocketLayer();
+    g_events.clear();
+    // A port of each test's own: no test waits on another's closed connections.
+    static int next_port = 19750;
+    port_ = next_port++;
+    server_ = std::make_unique<LinkServer>(nullptr, port_);
+    g_server = server_.get();
+    server_->Bind(LinkServer::kDataArrival, &OnData);
+    server_->Bind(LinkServer::kClientEntered, &OnEntered);
+    server_->Bind(LinkServer::kClientLeft, &OnLeft);
+    ASSERT_TRUE(server_->Listen());
+    client_ = std::make_unique<LinkClient>();
+    g_client = client_.get();
+    client_->Bind(LinkClient::kDataArrival, &OnClientData);
+    client_->Bind(LinkClient::kDisconnected, &OnClientDisconnected);
+  }
+
+  void TearDown() override {
+    client_.reset();
+    server_.reset();
+    g_server = nullptr;
+    g_client = nullptr;
+  }
+
+  // Connects the client and waits until the server has accepted it.
+  void ConnectClient() {
+    ASSERT_TRUE(client_->Connect("127.0.0.1", port_));
+    ASSERT_TRUE(PumpUntil([] { return Count('E') == 1; }));
+    ASSERT_EQ(g_events.back(), (Event{'E', Peer(client_->LocalPort()), ""}));
+    g_events.clear();
+  }
+
+  int port_ = 0;
+  std::unique_ptr<LinkServer> server_;
+  std::unique_ptr<LinkClient> client_;
+};
+
+TEST_F(LinkTest, EachSendHandledBeforeTheNextIsItsOwnBurst) {
+  ConnectClient();
+  const std::string peer = Peer(client_->LocalPort());
+  const std::vector<std::string> payloads = {"\xC6\xD5\xB9\xA5", std::string("\x01\x00\x02", 3),
+                                             std::string(1, '\0')};
+  for (const std::string& payload : payloads) {
+    ASSERT_TRUE(client_->Send(Bytes(payload)));
+    ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+    EXPECT_EQ(g_events, (std::vector<Event>{{'D', peer, payload}}));
+    g_events.clear();
+  }
+  EXPECT_TRUE(server_->GetData().empty()) << "GetData outside a handler";
+  EXPECT_TRUE(server_->CurrentPeer().empty());
+}
+
+TEST_F(LinkTest, TwoSendsBeforeTheServerReadsComeAsOneBurst) {
+  ConnectClient();
+  ASSERT_TRUE(client_->Send(Bytes("\xB1\x7F\x39\x05")));
+  ASSERT_TRUE(client_->Send(Bytes("\xC6\xD5\xB9\xA5")));
+  Sleep(100);  // both writes reach the server's socket before it looks
+  ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+  PumpFor(100);
+  EXPECT_EQ(g_events, (std::vector<Event>{
+                          {'D', Peer(client_->LocalPort()), "\xB1\x7F\x39\x05\xC6\xD5\xB9\xA5"}}));
+}
+
+TEST_F(LinkTest, AQueuedPayloadLargerThanAPieceComesInOneBurst) {
+  RawSocket peer;
+  ASSERT_TRUE(peer.Connect(port_));
+  std::string payload(64 * 1024, '\0');
+  for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>(i * 7);
+  ASSERT_TRUE(peer.SendAll(payload));
+  Sleep(200);
+  ASSERT_TRUE(PumpUntil([] { return Count('D') == 1; }));
+  PumpFor(100);
+  EXPECT_EQ(Count('D'), 1u);
+  EXPECT_EQ(Received(), payload);
+}
+
+TEST_F(LinkTest, EmptySendWritesNothing) {
+  ConnectClient();
+  EXPECT_TRUE(client_->Send({}));
+  PumpFor(100);
+  EXPECT_TRUE(g_events.empty());
+  ASSERT_TRUE(client_->Send(Bytes("x")));
+  ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+  EXPECT_EQ(Received(), "x");
+}
+
+TEST_F(LinkTest, SendWithoutAConnectionFails) {
+  EXPECT_FALSE(client_->Send(Bytes("x"))) << "before any Connect";
+  ConnectClient();
+  client_->Disconnect();
+  EXPECT_FALSE(client_->connected());
+  EXPECT_FALSE(client_->Send(Bytes("x"))) << "after Disconnect";
+  client_->Disconnect();  // harmless when not connected
+  ASSERT_TRUE(PumpUntil([] { return Count('L') == 1; }));
+  EXPECT_EQ(Count('D'), 0u);
+}
+
+TEST_F(LinkTest, ConnectFailures) {
+  struct Case {
+    const char* address;
+    int port;
+  };
+  RawSocket closed;  // bound, never listening: connecting to it is refused
+  ASSERT_TRUE(closed.Listen(port_ + 1000));
+  closed.Close();
+  for (const Case& c : {Case{"", port_}, Case{"no-such-host.invalid", port_},
+                        Case{"127.0.0.1", port_ + 1000}, Case{"127.0.0.1", 70000}}) {
+    EXPECT_FALSE(client_->Connect(c.address, c.port)) << c.address << ":" << c.port;
+    EXPECT_FALSE(client_->connected());
+    EXPECT_FALSE(client_->Send(Bytes("x")));
+  }
+}
+
+TEST_F(LinkTest, HostNamesAreResolved) {
+  ASSERT_TRUE(client_->Connect("localhost", port_));
+  EXPECT_TRUE(PumpUntil([] { return Count('E') == 1; }));
+}
+
+TEST_F(LinkTest, PortBelowOneIsTakenAsOne) {
+  LinkServer on_port_one(nullptr, 1);
+  on_port_one.Bind(LinkServer::kClientEntered, &OnEntered);
+  g_server = &on_port_one;
+  if (!on_port_one.Listen()) GTEST_SKIP() << "port 1 cannot be bound here";
+  EXPECT_TRUE(client_->Connect("127.0.0.1", 0));
+  EXPECT_TRUE(PumpUntil([] { return Count('E') == 1; }));
+  client_->Disconnect();
+  g_server = server_.get();
+}
+
+TEST_F(LinkTest, SecondConnectReplacesTheFirstConnection) {
+  ConnectClient();
+  const int first = client_->LocalPort();
+  ASSERT_TRUE(client_->Connect("127.0.0.1", port_));
+  const int second = client_->LocalPort();
+  ASSERT_TRUE(PumpUntil([] { return Count('L') == 1 && Count('E') == 1; }));
+  EXPECT_EQ(server_->peer_count(), 1u);
+  EXPECT_EQ(Count('D'), 0u);
+  for (const Event& e : g_events) {
+    EXPECT_EQ(e.peer, Peer(e.kind == 'L' ? first : second)) << e;
+  }
+}
+
+TEST_F(LinkTest, PeerThatConnectsAndClosesWithoutSending) {
+  RawSocket peer;
+  ASSERT_TRUE(peer.Connect(port_));
+  const int port = peer.LocalPort();
+  peer.Close();
+  ASSERT_TRUE(PumpUntil([] { return Count('L') == 1; }));
+  PumpFor(100);
+  EXPECT_EQ(g_events, (std::vector<Event>{{'E', Peer(port), ""}, {'L', Peer(port), ""}}));
+  EXPECT_EQ(server_->peer_count(), 0u);
+}
+
+TEST_F(LinkTest, BytesSentRightBeforeACloseOrResetAreNotLost) {
+  for (bool reset : {false, true}) {
+    g_events.clear();
+    RawSocket peer;
+    ASSERT_TRUE(peer.Connect(port_));
+    // A connection reset before it was accepted never reaches the program.
+    ASSERT_TRUE(PumpUntil([] { return Count('E') == 1; }));
+    std::string payload(20000, 'a');
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<char>('a' + i % 26);
+    ASSERT_TRUE(peer.SendAll(payload));
+    Sleep(50);
+    if (reset) {
+      peer.Reset();
+    } else {
+      peer.Close();
+    }
+    ASSERT_TRUE(PumpUntil([] { return Count('L') == 1; })) << "reset " << reset;
+    EXPECT_EQ(Received(), payload) << "reset " << reset;
+    EXPECT_EQ(g_events.front().kind, 'E');
+    EXPECT_EQ(g_events.back().kind, 'L');
+  }
+}
+
+TEST_F(LinkTest, PortTakenByAnotherListener) {
+  LinkServer second(nullptr, port_);
+  EXPECT_FALSE(second.Listen());
+  EXPECT_FALSE(second.listening());
+  // The first one still serves.
+  ConnectClient();
+  ASSERT_TRUE(client_->Send(Bytes("ok")));
+  ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+  EXPECT_EQ(Received(), "ok");
+}
+
+TEST_F(LinkTest, DestroyingTheServerClosesPeersWithoutEvents) {
+  RawSocket peer;
+  ASSERT_TRUE(peer.Connect(port_));
+  ASSERT_TRUE(PumpUntil([] { return Count('E') == 1; }));
+  server_.reset();
+  g_server = nullptr;
+  PumpFor(50);
+  EXPECT_EQ(Count('L'), 0u);
+  EXPECT_EQ(peer.Receive(1, 2000), "") << "the peer sees its connection closed";
+}
+
+TEST_F(LinkTest, ClientReceivesBurstsAndKeepsItsStateWhenTheServerCloses) {
+  RawSocket listener;
+  ASSERT_TRUE(listener.Listen(port_ + 2000));
+  ASSERT_TRUE(client_->Connect("127.0.0.1", port_ + 2000));
+  RawSocket remote = listener.Accept();
+  ASSERT_TRUE(remote.SendAll("hello"));
+  ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
+  EXPECT_EQ(g_events, (std::vector<Event>{{'d', "", "hello"}}));
+  EXPECT_TRUE(client_->GetData().empty());
+  g_events.clear();
+  remote.Close();
+  ASSERT_TRUE(PumpUntil([] { return Count('x') == 1; }));
+  EXPECT_TRUE(client_->connected()) << "a close by the peer does not clear connected";
+}
+
+}  // namespace
