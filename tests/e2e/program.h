@@ -70,7 +70,8 @@ struct MapSymbol {
 std::vector<MapSymbol> ReadMapSymbols(const std::string& path);
 uint32_t SymbolAddress(const std::vector<MapSymbol>& symbols, const std::string& name);
 
-// Runs a Linux command (the X input tools) from inside Wine and waits for it.
-bool RunHostCommand(const std::string& command_line, int timeout_ms = 10000);
+// Starts a Linux command (the X input tools) from inside Wine. Wine hands out
+// no handle to wait on for a host process: callers wait for its effect.
+bool StartHostCommand(const std::string& command_line);
 
 }  // namespace kvtest

@@ -1,7 +1,6 @@
 // The program from outside: its window, its controls, how it ends.
 #include <gtest/gtest.h>
 
-#include <winsock2.h>
 #include <windows.h>
 
 #include "tests/e2e/program.h"
@@ -189,25 +188,6 @@ TEST(WindowTest, SecondCopyComesUpSilentlyAndReachesTheFirst) {
   EXPECT_EQ(second.WaitForExit(), 0u);
   PostMessageW(first.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(first.WaitForExit(), 0u);
-}
-
-TEST(WindowTest, NothingListeningGivesASilentWindowAndFailureLines) {
-  // Bound but not listening: the program cannot listen, and its connect is refused.
-  kvtest::RawSocket blocker;
-  sockaddr_in at = {};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(kvtest::kPort);
-  ASSERT_EQ(bind(blocker.handle(), reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-  Program program;
-  ASSERT_TRUE(program.Start());
-  EXPECT_EQ(kvtest::FindProgramWindows().size(), 1u) << "no message box or other window";
-  program.Press(L"普攻");
-  ASSERT_TRUE(program.WaitForLines(1));
-  Sleep(200);
-  EXPECT_EQ(program.LogLines(), (std::vector<std::string>{
-                                    "\xB7\xA2\xCB\xCD\xCA\xFD\xBE\xDD \xC6\xD5\xB9\xA5 \xCA\xA7\xB0\xDC\r\n"}));
-  PostMessageW(program.window(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
 }  // namespace

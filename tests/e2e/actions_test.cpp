@@ -1,0 +1,143 @@
+// The four practice actions and the hex log, seen from outside the process.
+// This file is compiled with the GBK execution character set, so its narrow
+// strings are the program's own bytes.
+#include <gtest/gtest.h>
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program.h"
+#include "tests/support/pump.h"
+
+namespace {
+
+using kvtest::Program;
+using Lines = std::vector<std::string>;
+
+std::string Hex(uint32_t value) {
+  char text[9];
+  // Least significant byte first, as the address goes over the wire.
+  wsprintfA(text, "%02X%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF,
+            value >> 24);
+  return text;
+}
+
+uint32_t DeathRoutineAddress() {
+  return kvtest::SymbolAddress(kvtest::ReadMapSymbols(kvtest::MapPath()), "DeathRoutine");
+}
+
+struct Action {
+  const wchar_t* caption;
+  std::string line;
+  std::string failure_line;
+  std::string hex_line;
+};
+
+std::vector<Action> Actions() {
+  return {
+      {L"普攻", "普攻 \r\n", "发送数据 普攻 失败\r\n", "C6D5B9A5\r\n"},
+      {L"魔法", "魔法 魔法\r\n", "发送数据 魔法 失败\r\n", "B17F3905\r\n"},
+      {L"群功", "群攻 群攻 群攻\r\n", "发送数据 群攻 失败\r\n", "01020304050607080900\r\n"},
+      {L"死亡", "死亡 死亡 死亡 死亡\r\n", "发送数据 死亡 失败\r\n", Hex(DeathRoutineAddress()) + "\r\n"},
+  };
+}
+
+TEST(ActionsTest, EachPressLogsItsLineThenTheHexOfItsPayload) {
+  ASSERT_NE(DeathRoutineAddress(), 0u);
+  Program program;
+  ASSERT_TRUE(program.Start());
+  Lines expected;
+  for (const Action& action : Actions()) {
+    program.Press(action.caption);
+    expected.push_back(action.line);
+    expected.push_back(action.hex_line);
+    ASSERT_TRUE(program.WaitForLines(expected.size()));
+    EXPECT_EQ(program.LogLines(), expected);
+  }
+}
+
+TEST(ActionsTest, ARealPointerClickPressesTheButton) {
+  Program program;
+  ASSERT_TRUE(program.Start());
+  RECT r;
+  GetWindowRect(program.Button(L"魔法"), &r);
+  const std::string click = "/usr/bin/xdotool mousemove --sync " +
+                            std::to_string((r.left + r.right) / 2) + " " +
+                            std::to_string((r.top + r.bottom) / 2) + " click 1";
+  ASSERT_TRUE(kvtest::StartHostCommand(click));
+  ASSERT_TRUE(program.WaitForLines(2));
+  EXPECT_EQ(program.LogLines(), (Lines{"魔法 魔法\r\n", "B17F3905\r\n"}));
+}
+
+TEST(ActionsTest, AThreadStartedAtTheSentAddressPerformsAGroupAttack) {
+  const uint32_t address = DeathRoutineAddress();
+  ASSERT_NE(address, 0u);
+  Program program;
+  ASSERT_TRUE(program.Start());
+  HANDLE thread = CreateRemoteThread(program.process(), nullptr, 0,
+                                     reinterpret_cast<LPTHREAD_START_ROUTINE>(address), nullptr, 0,
+                                     nullptr);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  ASSERT_TRUE(program.WaitForLines(2));
+  EXPECT_EQ(program.LogLines(), (Lines{"群攻 群攻 群攻\r\n", "01020304050607080900\r\n"}));
+}
+
+TEST(ActionsTest, WithNothingListeningEveryPressLogsOnlyItsFailureLine) {
+  // Bound but not listening: the program cannot listen, and its connect is refused.
+  kvtest::RawSocket blocker;
+  sockaddr_in at = {};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(kvtest::kPort);
+  ASSERT_EQ(bind(blocker.handle(), reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  Program program;
+  ASSERT_TRUE(program.Start());
+  EXPECT_EQ(kvtest::FindProgramWindows().size(), 1u) << "no message box or other window";
+  Lines expected;
+  for (const Action& action : Actions()) {
+    program.Press(action.caption);
+    expected.push_back(action.failure_line);
+  }
+  ASSERT_TRUE(program.WaitForLines(expected.size()));
+  Sleep(200);
+  EXPECT_EQ(program.LogLines(), expected);
+  PostMessageW(program.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+TEST(ActionsTest, TwoSendsBeforeTheServerReadsGiveOneHexLine) {
+  Program program;
+  ASSERT_TRUE(program.Start());
+  // Both clicks are queued before the program takes the first, so the
+  // server's read notification comes after both sends.
+  PostMessageW(program.Button(L"魔法"), BM_CLICK, 0, 0);
+  PostMessageW(program.Button(L"普攻"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(program.WaitForLines(3));
+  Sleep(200);
+  EXPECT_EQ(program.LogLines(), (Lines{"魔法 魔法\r\n", "普攻 \r\n", "B17F3905C6D5B9A5\r\n"}));
+}
+
+TEST(ActionsTest, AnotherPeersBytesAreLoggedTheSameWay) {
+  Program program;
+  ASSERT_TRUE(program.Start());
+  kvtest::RawSocket peer;
+  ASSERT_TRUE(peer.Connect(kvtest::kPort));
+  ASSERT_TRUE(peer.SendAll(std::string("\x00\x0A\xFF", 3)));
+  ASSERT_TRUE(program.WaitForLines(1));
+  // A payload split over two bursts gives two lines.
+  ASSERT_TRUE(peer.SendAll("\xC6\xD5"));
+  ASSERT_TRUE(program.WaitForLines(2));
+  ASSERT_TRUE(peer.SendAll("\xB9\xA5"));
+  ASSERT_TRUE(program.WaitForLines(3));
+  EXPECT_EQ(program.LogLines(), (Lines{"000AFF\r\n", "C6D5\r\n", "B9A5\r\n"}));
+  peer.Close();
+  program.Press(L"普攻");
+  ASSERT_TRUE(program.WaitForLines(5));
+  EXPECT_EQ(program.LogLines()[4], "C6D5B9A5\r\n");
+}
+
+}  // namespace

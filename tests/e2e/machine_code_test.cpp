@@ -1,0 +1,322 @@
+// The built program's machine code, read from kestravo.exe with the
+// addresses of the linker map: the shapes of the practice routines are what
+// learners look for, so they are checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// A PE image as it would be mapped: sections placed at their virtual addresses.
+class Image {
+ public:
+  explicit Image(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    file_.assign(std::istreambuf_iterator<char>(file), {});
+    if (file_.size() < 0x200) return;
+    const uint32_t pe = U32(file_, 0x3C);
+    const uint16_t sections = U16(file_, pe + 6);
+    const uint16_t optional_size = U16(file_, pe + 20);
+    const uint32_t optional = pe + 24;
+    base_ = U32(file_, optional + 28);
+    import_rva_ = U32(file_, optional + 96 + 8);
+    for (uint16_t i = 0; i < sections; ++i) {
+      const uint32_t at = optional + optional_size + i * 40;
+      Section s;
+      s.rva = U32(file_, at + 12);
+      s.size = U32(file_, at + 8);
+      const uint32_t raw_size = U32(file_, at + 16);
+      const uint32_t raw = U32(file_, at + 20);
+      s.executable = (U32(file_, at + 36) & 0x20000000) != 0;
+      s.bytes.assign(s.size, 0);
+      const uint32_t n = std::min(raw_size, s.size);
+      if (raw + n <= file_.size()) std::memcpy(s.bytes.data(), &file_[raw], n);
+      sections_.push_back(std::move(s));
+    }
+  }
+
+  bool loaded() const { return !sections_.empty(); }
+  uint32_t base() const { return base_; }
+
+  // `count` bytes at virtual address `va`; empty when not mapped.
+  Bytes At(uint32_t va, uint32_t count) const {
+    for (const Section& s : sections_) {
+      const uint32_t start = base_ + s.rva;
+      if (va >= start && va + count <= start + s.size) {
+        return Bytes(s.bytes.begin() + (va - start), s.bytes.begin() + (va - start + count));
+      }
+    }
+    return {};
+  }
+
+  // Every run of at least `length` bytes of `value` in executable sections.
+  std::vector<uint32_t> Runs(uint8_t value, size_t length) const {
+    std::vector<uint32_t> runs;
+    for (const Section& s : sections_) {
+      if (!s.executable) continue;
+      for (size_t i = 0; i < s.bytes.size();) {
+        size_t j = i;
+        while (j < s.bytes.size() && s.bytes[j] == value) ++j;
+        if (j - i >= length) runs.push_back(base_ + s.rva + static_cast<uint32_t>(i));
+        i = j > i ? j : i + 1;
+      }
+    }
+    return runs;
+  }
+
+  // The import address table slot of `dll`!`function`, 0 if not imported.
+  uint32_t ImportSlot(const std::string& dll, const std::string& function) const {
+    for (uint32_t d = base_ + import_rva_;; d += 20) {
+      const Bytes entry = At(d, 20);
+      if (entry.size() != 20 || U32(entry, 12) == 0) return 0;
+      if (lstrcmpiA(String(base_ + U32(entry, 12)).c_str(), dll.c_str()) != 0) continue;
+      const uint32_t names = U32(entry, 0) != 0 ? U32(entry, 0) : U32(entry, 16);
+      for (uint32_t k = 0;; ++k) {
+        const Bytes thunk = At(base_ + names + 4 * k, 4);
+        if (thunk.size() != 4 || U32(thunk, 0) == 0) break;
+        const uint32_t hint_name = U32(thunk, 0);
+        if ((hint_name & 0x80000000u) == 0 && String(base_ + hint_name + 2) == function) {
+          return base_ + U32(entry, 16) + 4 * k;
+        }
+      }
+    }
+  }
+
+  static uint32_t U32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+  }
+  static uint16_t U16(const Bytes& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+  }
+
+ private:
+  struct Section {
+    uint32_t rva;
+    uint32_t size;
+    bool executable;
+    Bytes bytes;
+  };
+
+  std::string String(uint32_t va) const {
+    std::string text;
+    for (Bytes c; (c = At(va, 1)).size() == 1 && c[0] != 0; ++va) text += static_cast<char>(c[0]);
+    return text;
+  }
+
+  Bytes file_;
+  uint32_t base_ = 0;
+  uint32_t import_rva_ = 0;
+  std::vector<Section> sections_;
+};
+
+class MachineCodeTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    image_ = new Image(kvtest::ProgramPath());
+    symbols_ = new std::vector<kvtest::MapSymbol>(kvtest::ReadMapSymbols(kvtest::MapPath()));
+  }
+  static void TearDownTestSuite() {
+    delete image_;
+    delete symbols_;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(image_->loaded());
+    ASSERT_FALSE(symbols_->empty());
+  }
+
+  static uint32_t Address(const std::string& name) { return kvtest::SymbolAddress(*symbols_, name); }
+
+  // A routine's bytes: from its symbol to the next symbol above it.
+  static Bytes Routine(const std::string& name, uint32_t* start = nullptr) {
+    const uint32_t at = Address(name);
+    if (at == 0) return {};
+    uint32_t end = 0;
+    for (const kvtest::MapSymbol& s : *symbols_) {
+      if (s.address > at) {
+        end = s.address;
+        break;
+      }
+    }
+    if (start != nullptr) *start = at;
+    return image_->At(at, end - at);
+  }
+
+  // Targets of the direct calls (E8) and jumps (E9) found in a routine.
+  static std::vector<uint32_t> Targets(const Bytes& code, uint32_t start, uint8_t opcode) {
+    std::vector<uint32_t> targets;
+    for (size_t i = 0; i + 5 <= code.size(); ++i) {
+      if (code[i] == opcode) {
+        targets.push_back(start + static_cast<uint32_t>(i) + 5 + Image::U32(code, i + 1));
+      }
+    }
+    return targets;
+  }
+
+  static bool Calls(const std::string& caller, const std::string& callee) {
+    uint32_t start = 0;
+    const Bytes code = Routine(caller, &start);
+    for (uint32_t t : Targets(code, start, 0xE8)) {
+      if (t == Address(callee)) return true;
+    }
+    return false;
+  }
+
+  static bool JumpsTo(const std::string& caller, const std::string& callee) {
+    uint32_t start = 0;
+    const Bytes code = Routine(caller, &start);
+    for (uint32_t t : Targets(code, start, 0xE9)) {
+      if (t == Address(callee)) return true;
+    }
+    return false;
+  }
+
+  static Image* image_;
+  static std::vector<kvtest::MapSymbol>* symbols_;
+};
+
+Image* MachineCodeTest::image_ = nullptr;
+std::vector<kvtest::MapSymbol>* MachineCodeTest::symbols_ = nullptr;
+
+const Bytes kEnter = {0x55, 0x89, 0xE5};                // push ebp; mov ebp, esp
+const Bytes kFiller(45, 0x06);                          // 45 x push es
+const Bytes kLeave = {0x89, 0xEC, 0x5D, 0xC3};          // mov esp, ebp; pop ebp; ret
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+Bytes Rel32Call(uint32_t from, uint32_t to) {
+  const uint32_t rel = to - (from + 5);
+  return {0xE8, static_cast<uint8_t>(rel), static_cast<uint8_t>(rel >> 8),
+          static_cast<uint8_t>(rel >> 16), static_cast<uint8_t>(rel >> 24)};
+}
+
+Bytes Le32(uint32_t v) {
+  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+          static_cast<uint8_t>(v >> 24)};
+}
+
+// The send-and-log body: push length; push payload; push [link_client];
+// call LinkClientSend; add esp, 12; test al, al; mov eax, line; jnz +5;
+// mov eax, failure line; push eax; call AppendToLog; add esp, 4.
+// Returns the payload address it pushes, 0 if the body has another shape.
+uint32_t SendAndLogPayload(const Bytes& body, uint32_t at, uint32_t send, uint32_t append,
+                           uint32_t link_client) {
+  if (body.size() != 44) return 0;
+  const uint32_t payload = Image::U32(body, 3);
+  const Bytes expected = Concat({{0x6A, 0x04, 0x68}, Le32(payload), {0xFF, 0x35}, Le32(link_client),
+                                 Rel32Call(at + 13, send), {0x83, 0xC4, 0x0C, 0x84, 0xC0, 0xB8},
+                                 Bytes(body.begin() + 24, body.begin() + 28), {0x75, 0x05, 0xB8},
+                                 Bytes(body.begin() + 31, body.begin() + 35), {0x50},
+                                 Rel32Call(at + 36, append), {0x83, 0xC4, 0x04}});
+  return expected == body ? payload : 0;
+}
+
+TEST_F(MachineCodeTest, ClickHandlersCarryTheFillerAroundTheirBodies) {
+  const uint32_t send = Address("LinkClientSend");
+  const uint32_t append = Address("AppendToLog");
+  const uint32_t link_client = Address("link_client");
+  ASSERT_NE(send, 0u);
+  ASSERT_NE(append, 0u);
+  ASSERT_NE(link_client, 0u);
+
+  // Body: a single call of the routine named, or a send-and-log of the payload given.
+  const struct {
+    const char* handler;
+    const char* calls;
+    Bytes payload;
+  } handlers[] = {
+      {"NormalAttack", nullptr, {0xC6, 0xD5, 0xB9, 0xA5}},
+      {"OnButton2Click", "Magic", {}},
+      {"OnButton3Click", "GroupAttack", {}},
+      {"Death", nullptr, Le32(Address("DeathRoutine"))},
+  };
+  for (const auto& h : handlers) {
+    SCOPED_TRACE(h.handler);
+    uint32_t start = 0;
+    const Bytes code = Routine(h.handler, &start);
+    const size_t body_size = h.calls != nullptr ? 5 : 44;
+    const size_t size = kEnter.size() + 2 * kFiller.size() + body_size + kLeave.size();
+    ASSERT_GE(code.size(), size);
+    const uint32_t body_at = start + static_cast<uint32_t>(kEnter.size() + kFiller.size());
+    const Bytes body(code.begin() + (body_at - start), code.begin() + (body_at - start) + body_size);
+    EXPECT_EQ(Bytes(code.begin(), code.begin() + size),
+              Concat({kEnter, kFiller, body, kFiller, kLeave}));
+    if (h.calls != nullptr) {
+      EXPECT_EQ(body, Rel32Call(body_at, Address(h.calls)));
+    } else {
+      const uint32_t payload = SendAndLogPayload(body, body_at, send, append, link_client);
+      ASSERT_NE(payload, 0u) << "not a send-and-log";
+      EXPECT_EQ(image_->At(payload, static_cast<uint32_t>(h.payload.size())), h.payload);
+    }
+  }
+}
+
+TEST_F(MachineCodeTest, NoOtherRoutineHoldsTheFiller) {
+  const std::vector<uint32_t> runs = image_->Runs(0x06, kFiller.size());
+  std::vector<std::string> owners;
+  for (uint32_t run : runs) {
+    std::string owner = "(none)";
+    for (const kvtest::MapSymbol& s : *symbols_) {
+      if (s.address <= run) owner = s.name;
+    }
+    owners.push_back(owner);
+  }
+  EXPECT_EQ(owners, (std::vector<std::string>{"NormalAttack", "NormalAttack", "OnButton2Click",
+                                              "OnButton2Click", "OnButton3Click", "OnButton3Click",
+                                              "Death", "Death"}));
+}
+
+TEST_F(MachineCodeTest, EachRoutineOfAChainCallsTheNext) {
+  // Caller, callee: every step is a call, never a jump that would drop the
+  // caller from the stack.
+  const std::pair<const char*, const char*> chain[] = {
+      {"Magic", "LinkClientSend"},         {"Magic", "AppendToLog"},
+      {"GroupAttack", "GroupAttackSend"},  {"GroupAttackSend", "LinkClientSend"},
+      {"GroupAttackSend", "AppendToLog"},  {"DeathRoutine", "GroupAttack"},
+  };
+  for (const auto& [caller, callee] : chain) {
+    EXPECT_TRUE(Calls(caller, callee)) << caller << " -> " << callee;
+    EXPECT_FALSE(JumpsTo(caller, callee)) << caller << " -> " << callee;
+  }
+  for (const char* routine : {"Magic", "GroupAttack", "GroupAttackSend", "DeathRoutine"}) {
+    EXPECT_FALSE(Calls(routine, "NormalAttack") || Calls(routine, "Death")) << routine;
+  }
+}
+
+TEST_F(MachineCodeTest, GroupAttackPassesSixAndSevenOnTheStackAndTheCalleeComparesThem) {
+  uint32_t start = 0;
+  const Bytes caller = Routine("GroupAttack", &start);
+  const std::string code(caller.begin(), caller.end());
+  // mov dword [esp+4], 7 and mov dword [esp], 6 (or pushes of 7 then 6).
+  const bool stored = code.find("\xC7\x44\x24\x04\x07\x00\x00\x00") != std::string::npos &&
+                      code.find(std::string("\xC7\x04\x24\x06\x00\x00\x00", 7)) != std::string::npos;
+  const bool pushed = code.find("\x6A\x07\x6A\x06") != std::string::npos;
+  EXPECT_TRUE(stored || pushed);
+  const Bytes callee = Routine("GroupAttackSend");
+  const std::string compare(callee.begin(), callee.end());
+  // cmp dword [ebp+8], 6 and cmp dword [ebp+12], 7: the arguments, read from the stack.
+  EXPECT_NE(compare.find("\x83\x7D\x08\x06"), std::string::npos);
+  EXPECT_NE(compare.find("\x83\x7D\x0C\x07"), std::string::npos);
+}
+
+TEST_F(MachineCodeTest, SendCallsThePlatformSendDirectly) {
+  const uint32_t slot = image_->ImportSlot("WS2_32.dll", "send");
+  ASSERT_NE(slot, 0u);
+  const Bytes code = Routine("LinkClientSend");
+  const Bytes call = Concat({{0xFF, 0x15}, Le32(slot)});  // call [__imp_send]
+  EXPECT_NE(std::search(code.begin(), code.end(), call.begin(), call.end()), code.end());
+}
+
+}  // namespace
