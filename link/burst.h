@@ -6,11 +6,15 @@ namespace link {
 
 // Later reads of a burst take pieces of this size.
 constexpr size_t kBurstPiece = 1024;
+// The most one burst takes. A peer that sends faster than the program logs
+// would otherwise keep the loop inside one notification while the burst grows
+// without bound; the rest stays in the socket, and the read notification that
+// every recv re-arms brings it in the next burst, in order. Small enough that
+// logging one burst keeps a button press waiting for a few milliseconds only.
+constexpr size_t kBurstCap = 4096;
 
-// One receive burst of an endpoint; false when the notification is to be
-// ignored (the readable count could not be asked for).
-inline bool ReadOneBurst(SOCKET socket, ByteString* burst) {
-  return ReadBurst(socket, kBurstPiece, 0, burst);
+inline BurstEnd ReadOneBurst(SOCKET socket, ByteString* burst) {
+  return ReadBurst(socket, kBurstPiece, kBurstCap, burst);
 }
 
 }  // namespace link

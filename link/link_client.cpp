@@ -66,12 +66,15 @@ void LinkClient::Raise(Event event) {
   if (handlers_[event] != nullptr) handlers_[event]();
 }
 
-void LinkClient::RaiseBurst() {
+link::BurstEnd LinkClient::RaiseBurst() {
   ByteString burst;
-  if (!link::ReadOneBurst(socket_, &burst) || burst.empty()) return;
-  current_data_ = std::move(burst);
-  Raise(kDataArrival);
-  current_data_.clear();
+  const link::BurstEnd end = link::ReadOneBurst(socket_, &burst);
+  if (!burst.empty()) {
+    current_data_ = std::move(burst);
+    Raise(kDataArrival);
+    current_data_.clear();
+  }
+  return end;
 }
 
 void LinkClient::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
@@ -79,9 +82,13 @@ void LinkClient::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
   if (event == FD_READ) {
     RaiseBurst();
   } else if (event == FD_CLOSE) {
-    // The close may overtake bytes not yet read; they are read first so
-    // nothing the server sent is lost. The socket stays open and connected.
-    RaiseBurst();
+    // The close may overtake bytes not yet read; they are read first, a burst
+    // per notification, so nothing the server sent is lost. The socket stays
+    // open and connected.
+    if (RaiseBurst() == link::BurstEnd::kCapped) {
+      window_.Repost(socket, FD_CLOSE);
+      return;
+    }
     Raise(kDisconnected);
   }
 }

@@ -47,7 +47,7 @@ class LinkClient : private link::NotifyWindow::Sink {
   void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
   void CloseCurrent();
   void Raise(Event event);
-  void RaiseBurst();
+  link::BurstEnd RaiseBurst();
 
   link::SocketLayer layer_;
   link::NotifyWindow window_;

@@ -78,24 +78,34 @@ void LinkServer::Accept() {
   Raise(kClientEntered, name);
 }
 
-void LinkServer::ReceiveFrom(SOCKET socket) {
+link::BurstEnd LinkServer::ReceiveFrom(SOCKET socket) {
   const Peer* peer = FindPeer(socket);
-  if (peer == nullptr) return;  // a stray for a socket already closed
+  if (peer == nullptr) return link::BurstEnd::kUnreadable;  // a stray for a closed socket
   ByteString burst;
-  if (!link::ReadOneBurst(socket, &burst) || burst.empty()) return;
-  const std::string name = peer->name;
-  current_data_ = std::move(burst);
-  Raise(kDataArrival, name);
-  current_data_.clear();
+  const link::BurstEnd end = link::ReadOneBurst(socket, &burst);
+  if (!burst.empty()) {
+    const std::string name = peer->name;
+    current_data_ = std::move(burst);
+    Raise(kDataArrival, name);
+    current_data_.clear();
+  }
+  return end;
 }
 
 void LinkServer::PeerClosed(SOCKET socket) {
+  // Notifications for sockets that are not listed are strays of closed ones
+  // (whose handle values may already be in use again): they are dropped.
+  if (FindPeer(socket) == nullptr) return;
   // The close can be posted while bytes are still unread (a peer that sends
-  // and closes, or resets, at once): they are logged before the peer leaves.
-  ReceiveFrom(socket);
+  // and closes, or resets, at once): they are logged before the peer leaves,
+  // a burst per notification so that the loop stays responsive.
+  if (ReceiveFrom(socket) == link::BurstEnd::kCapped) {
+    window_.Repost(socket, FD_CLOSE);
+    return;
+  }
   auto it = std::find_if(peers_.begin(), peers_.end(),
                          [socket](const Peer& peer) { return peer.socket == socket; });
-  if (it == peers_.end()) return;
+  if (it == peers_.end()) return;  // the handler closed the server's peers meanwhile
   const std::string name = it->name;
   peers_.erase(it);
   Raise(kClientLeft, name);

@@ -42,7 +42,7 @@ class LinkServer : private link::NotifyWindow::Sink {
 
   void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
   void Accept();
-  void ReceiveFrom(SOCKET socket);
+  link::BurstEnd ReceiveFrom(SOCKET socket);
   void PeerClosed(SOCKET socket);
   const Peer* FindPeer(SOCKET socket) const;
   void Raise(Event event, const std::string& peer);

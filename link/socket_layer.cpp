@@ -66,6 +66,12 @@ LRESULT CALLBACK NotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
+void NotifyWindow::Repost(SOCKET socket, WORD event) const {
+  if (hwnd_ != nullptr) {
+    PostMessageW(hwnd_, kSocketMessage, static_cast<WPARAM>(socket), WSAMAKESELECTREPLY(event, 0));
+  }
+}
+
 SOCKET OpenTcpSocket() { return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
 
 void CloseSocket(SOCKET socket) {
@@ -131,26 +137,23 @@ SOCKET AcceptPeer(SOCKET listener, std::string* name) {
   return socket;
 }
 
-bool ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst) {
+BurstEnd ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst) {
   u_long readable = 0;
-  if (::ioctlsocket(socket, FIONREAD, &readable) != 0) return false;
+  if (::ioctlsocket(socket, FIONREAD, &readable) != 0) return BurstEnd::kUnreadable;
   size_t want = readable < 1 ? 1 : readable;
-  const size_t start = burst->size();
-  for (;;) {
-    if (cap != 0) {
-      const size_t taken = burst->size() - start;
-      if (taken >= cap) break;
-      if (want > cap - taken) want = cap - taken;
-    }
+  size_t taken = 0;
+  while (taken < cap) {
+    if (want > cap - taken) want = cap - taken;
     const size_t at = burst->size();
     burst->resize(at + want);
     const int got = ::recv(socket, reinterpret_cast<char*>(burst->data() + at),
                            static_cast<int>(want), 0);
     burst->resize(at + (got > 0 ? static_cast<size_t>(got) : 0));
-    if (got <= 0) break;
+    if (got <= 0) return BurstEnd::kDrained;
+    taken += static_cast<size_t>(got);
     want = piece;
   }
-  return true;
+  return BurstEnd::kCapped;
 }
 
 }  // namespace link

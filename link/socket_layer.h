@@ -48,6 +48,8 @@ class NotifyWindow {
   NotifyWindow& operator=(const NotifyWindow&) = delete;
 
   HWND hwnd() const { return hwnd_; }
+  // Queues the notification again, behind what is already waiting.
+  void Repost(SOCKET socket, WORD event) const;
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
@@ -80,10 +82,15 @@ __attribute__((always_inline)) inline int WriteSome(SOCKET socket, const uint8_t
   return ::send(socket, reinterpret_cast<const char*>(data), length, 0);
 }
 
+enum class BurstEnd {
+  kUnreadable,  // the readable count could not be asked for: ignore the notification
+  kDrained,     // a read failed, would block or found the peer gone
+  kCapped,      // `cap` bytes were read; the rest waits for the next notification
+};
+
 // One receive burst: the first read sized by the readable count, then
 // `piece`-byte reads until a read fails, would block or finds the peer gone,
-// or until `cap` bytes were read (cap 0: no cap). Appends to `burst`.
-// Returns false when the readable count could not be asked for.
-bool ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst);
+// or until `cap` bytes were read. Appends to `burst`.
+BurstEnd ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst);
 
 }  // namespace link

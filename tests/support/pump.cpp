@@ -8,20 +8,50 @@ bool PumpUntil(const std::function<bool()>& done, int timeout_ms) {
   const DWORD start = GetTickCount();
   for (;;) {
     MSG msg;
+    // The queue may never run empty (a flood of read notifications): the
+    // time is checked after every message too.
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
       if (done()) return true;
+      if (GetTickCount() - start >= static_cast<DWORD>(timeout_ms)) return false;
     }
     if (done()) return true;
-    const DWORD elapsed = GetTickCount() - start;
-    if (elapsed >= static_cast<DWORD>(timeout_ms)) return false;
+    if (GetTickCount() - start >= static_cast<DWORD>(timeout_ms)) return false;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
 }
 
 void PumpFor(int ms) {
   PumpUntil([] { return false; }, ms);
+}
+
+PostProbe::PostProbe() {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = &PostProbe::Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"KestravoTestProbe";
+  RegisterClassW(&wc);  // fails harmlessly when already registered
+  hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                          wc.hInstance, nullptr);
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+PostProbe::~PostProbe() { DestroyWindow(hwnd_); }
+
+void PostProbe::Post() {
+  seen_ = false;
+  PostMessageW(hwnd_, WM_APP, 0, 0);
+}
+
+LRESULT CALLBACK PostProbe::Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_APP) {
+    if (auto* self = reinterpret_cast<PostProbe*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+      self->seen_ = true;
+    }
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
 void EnsureSocketLayer() {

@@ -16,6 +16,23 @@ bool PumpUntil(const std::function<bool()>& done, int timeout_ms = 5000);
 // Dispatches messages for a while, for checks that something does not happen.
 void PumpFor(int ms);
 
+// A window of the test's own that notes when a message posted to it was
+// dispatched: a posted message waits behind everything queued before it.
+class PostProbe {
+ public:
+  PostProbe();
+  ~PostProbe();
+  PostProbe(const PostProbe&) = delete;
+  PostProbe& operator=(const PostProbe&) = delete;
+  void Post();
+  bool seen() const { return seen_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+  HWND hwnd_ = nullptr;
+  bool seen_ = false;
+};
+
 // A blocking TCP socket of the test's own.
 class RawSocket {
  public:
