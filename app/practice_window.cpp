@@ -1,5 +1,7 @@
 #include "app/practice_window.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -21,10 +23,29 @@ constexpr int kFirstControlId = 100;
 // over to the window's own thread.
 constexpr UINT kAppendMessage = WM_APP + 1;
 
+// Feeding the log box. Appending costs little when the box is not drawing,
+// and wrapping a long line re-measures the rest of its paragraph for every
+// wrapped row, so:
+// - drawing is suspended while lines arrive and resumed by a short timer, or
+//   by the next append once it has been suspended too long (under a flood the
+//   timer never gets its turn), so a run of appends costs one repaint;
+// - a long text goes in as slices: each slice's rows then re-measure at most
+//   one slice. Every insertion also walks the box's rows from the top, so the
+//   slices grow with the log: measured under Wine, sqrt(1e6 + 9 x length)
+//   characters balances the two costs;
+// - a row without a space (a hex line has none) breaks where it is full,
+//   instead of through the platform's much slower forced break.
+constexpr UINT_PTR kRepaintTimer = 1;
+constexpr UINT kRepaintMs = 30;
+constexpr DWORD kLongestSuspendMs = 60;
+constexpr int kSpaceSearch = 128;
+
 struct PracticeWindowState {
   HWND window = nullptr;
   HWND log_box = nullptr;
   DWORD thread = 0;
+  bool log_suspended = false;
+  DWORD log_suspended_at = 0;
   std::unique_ptr<LinkServer> server;
   std::unique_ptr<LinkClient> client;
 };
@@ -44,14 +65,67 @@ void RaiseEvent(const ControlRecord& record, int32_t event) {
   }
 }
 
+int CALLBACK BreakLogRows(LPWSTR text, int pos, int count, int action) {
+  switch (action) {
+    case WB_ISDELIMITER:
+      return pos >= 0 && pos < count && text[pos] == L' ';
+    case WB_LEFT:
+      for (int i = pos - 1; i > 0 && i > pos - kSpaceSearch; --i) {
+        if (text[i] == L' ') return i + 1;
+      }
+      return pos;
+    case WB_RIGHT:
+      for (int i = pos; i < count; ++i) {
+        if (text[i] == L' ') return i + 1;
+      }
+      return count;
+    default:
+      return 0;
+  }
+}
+
+void SuspendLogDrawing(HWND box) {
+  SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  // Wine's edit control keeps drawing after WM_SETREDRAW; without the visible
+  // style, which is what Windows itself drops for it, it does not.
+  SetWindowLongW(box, GWL_STYLE, GetWindowLongW(box, GWL_STYLE) & ~WS_VISIBLE);
+  g_state.log_suspended = true;
+  g_state.log_suspended_at = GetTickCount();
+  SetTimer(g_state.window, kRepaintTimer, kRepaintMs, nullptr);
+}
+
+void ResumeLogDrawing() {
+  HWND box = g_state.log_box;
+  KillTimer(g_state.window, kRepaintTimer);
+  if (!g_state.log_suspended || box == nullptr) return;
+  g_state.log_suspended = false;
+  SetWindowLongW(box, GWL_STYLE, GetWindowLongW(box, GWL_STYLE) | WS_VISIBLE);
+  SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  SendMessageW(box, EM_SCROLLCARET, 0, 0);
+  RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+}
+
 void AppendOnWindowThread(const char* text) {
   HWND box = g_state.log_box;
   if (box == nullptr) return;
+  if (!g_state.log_suspended) SuspendLogDrawing(box);
   const std::wstring line = Wide(text);
   const LRESULT end = SendMessageW(box, WM_GETTEXTLENGTH, 0, 0);
-  SendMessageW(box, EM_SETSEL, end, end);
-  SendMessageW(box, EM_SCROLLCARET, 0, 0);
-  SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+  DWORD start = 0, stop = 0;
+  SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&stop));
+  if (start != static_cast<DWORD>(end) || stop != static_cast<DWORD>(end)) {
+    SendMessageW(box, EM_SETSEL, end, end);
+  }
+  // The caret is scrolled into view when drawing resumes.
+  const size_t slice = static_cast<size_t>(std::sqrt(1e6 + 9.0 * static_cast<double>(end)));
+  for (size_t at = 0; at < line.size();) {
+    size_t size = std::min(slice, line.size() - at);
+    if (at + size < line.size() && line[at + size - 1] == L'\r') ++size;  // keep CR LF whole
+    const std::wstring slice = line.substr(at, size);
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(slice.c_str()));
+    at += size;
+  }
+  if (GetTickCount() - g_state.log_suspended_at >= kLongestSuspendMs) ResumeLogDrawing();
 }
 
 // Esc closes the window from any control; Tab and Shift+Tab move the focus;
@@ -129,6 +203,7 @@ void CreateControls(HWND window) {
         HWND box = CreateControl(window, record, id);
         // Lift the default limit to the platform's maximum for a multi-line box.
         SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
+        SendMessageW(box, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(&BreakLogRows));
         g_state.log_box = box;
         break;
       }
@@ -164,10 +239,17 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
+    case WM_TIMER:
+      if (wparam == kRepaintTimer) {
+        ResumeLogDrawing();
+        return 0;
+      }
+      break;
     case kAppendMessage:
       AppendOnWindowThread(reinterpret_cast<const char*>(lparam));
       return 0;
     case WM_DESTROY:
+      KillTimer(hwnd, kRepaintTimer);
       // Before the controls go: the will-be-destroyed event.
       RaiseEvent(WindowRecord(), kWindowWillBeDestroyed);
       return 0;
