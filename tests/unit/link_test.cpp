@@ -138,7 +138,7 @@ TEST_F(LinkTest, QueuedBytesComeInBurstsOfAtMostTheCap) {
   const struct {
     size_t size;
     size_t bursts;
-  } cases[] = {{link::kBurstPiece * 3 + 5, 1}, {link::kBurstCap, 1},
+  } cases[] = {{link::kBurstPiece + 5, 1}, {link::kBurstCap, 1},
                {link::kBurstCap * 16, 16}, {link::kBurstCap * 3 + 1, 4}};
   for (const auto& c : cases) {
     g_events.clear();
