@@ -1,5 +1,8 @@
 #include "tests/e2e/program.h"
 
+#include <psapi.h>
+#include <winternl.h>
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -142,6 +145,52 @@ HWND Program::Focus() const {
   info.cbSize = sizeof info;
   const DWORD thread = GetWindowThreadProcessId(window_, nullptr);
   return GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
+}
+
+int Program::HandleCount() const {
+  DWORD count = 0;
+  if (GetProcessHandleCount(process_.hProcess, &count) && count != 0) return static_cast<int>(count);
+  // Wine answers 0 for another process: count its entries in the system's handle table.
+  struct Entry {
+    USHORT process;
+    USHORT creator_back_trace;
+    UCHAR type;
+    UCHAR attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  using Query = LONG(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
+  auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+  if (query == nullptr) return -1;
+  std::vector<char> buffer(1 << 20);
+  ULONG size = 0;
+  LONG status;
+  const ULONG kSystemHandleInformation = 16;
+  while ((status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         &size)) == static_cast<LONG>(0xC0000004)) {  // length mismatch
+    buffer.resize(buffer.size() * 2);
+  }
+  if (status != 0) return -1;
+  const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entry = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
+  int mine = 0;
+  for (ULONG i = 0; i < entries; ++i) mine += entry[i].process == process_.dwProcessId;
+  return mine;
+}
+
+size_t Program::WorkingSet() const {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters) ? counters.WorkingSetSize : 0;
+}
+
+size_t Program::PeakWorkingSet() const {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  return GetProcessMemoryInfo(process_.hProcess, &counters, sizeof counters) ? counters.PeakWorkingSetSize
+                                                                             : 0;
 }
 
 DWORD Program::WaitForExit(int timeout_ms) {

@@ -49,6 +49,11 @@ class Program {
   void PostKey(HWND target, WPARAM key) const;
   HWND Focus() const;
 
+  // The process's open handles (sockets included), and its working set.
+  int HandleCount() const;
+  size_t WorkingSet() const;
+  size_t PeakWorkingSet() const;
+
   // Waits for the process to end; its exit status, or STILL_ACTIVE.
   DWORD WaitForExit(int timeout_ms = 5000);
 

@@ -44,10 +44,15 @@ TEST(WindowTest, WindowHasItsClassCaptionPlaceAndStyle) {
   // The button-face background, read off the screen between the log box and the buttons.
   POINT gap = {216, 100};
   ClientToScreen(window, &gap);
-  HDC screen = GetDC(nullptr);
-  const COLORREF pixel = GetPixel(screen, gap.x, gap.y);
-  ReleaseDC(nullptr, screen);
-  EXPECT_EQ(pixel, GetSysColor(COLOR_BTNFACE));
+  auto pixel = [&] {
+    HDC screen = GetDC(nullptr);
+    const COLORREF colour = GetPixel(screen, gap.x, gap.y);
+    ReleaseDC(nullptr, screen);
+    return colour;
+  };
+  // The first paint may still be on its way.
+  kvtest::PumpUntil([&] { return pixel() == GetSysColor(COLOR_BTNFACE); }, 3000);
+  EXPECT_EQ(pixel(), GetSysColor(COLOR_BTNFACE));
 
   ShowWindow(window, SW_MINIMIZE);
   EXPECT_TRUE(kvtest::PumpUntil([&] { return IsIconic(window) != FALSE; }, 3000));
