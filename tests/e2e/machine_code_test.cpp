@@ -161,22 +161,20 @@ class MachineCodeTest : public ::testing::Test {
     return targets;
   }
 
-  static bool Calls(const std::string& caller, const std::string& callee) {
+  // Whether `caller` holds a direct call (E8) or jump (E9) to `callee`.
+  static bool Reaches(const std::string& caller, const std::string& callee, uint8_t opcode) {
     uint32_t start = 0;
     const Bytes code = Routine(caller, &start);
-    for (uint32_t t : Targets(code, start, 0xE8)) {
+    for (uint32_t t : Targets(code, start, opcode)) {
       if (t == Address(callee)) return true;
     }
     return false;
   }
-
+  static bool Calls(const std::string& caller, const std::string& callee) {
+    return Reaches(caller, callee, 0xE8);
+  }
   static bool JumpsTo(const std::string& caller, const std::string& callee) {
-    uint32_t start = 0;
-    const Bytes code = Routine(caller, &start);
-    for (uint32_t t : Targets(code, start, 0xE9)) {
-      if (t == Address(callee)) return true;
-    }
-    return false;
+    return Reaches(caller, callee, 0xE9);
   }
 
   static Image* image_;
