@@ -247,6 +247,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
     case kAppendMessage:
       AppendOnWindowThread(reinterpret_cast<const char*>(lparam));
+      link::EndForeignSend();
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd, kRepaintTimer);

@@ -1,8 +1,40 @@
 #include "link/link_client.h"
 
+#include <atomic>
+
 #include "link/burst.h"
 
-LinkClient::LinkClient(HWND parent) : window_(parent, this) {}
+namespace link {
+namespace {
+
+std::atomic<int> g_foreign_sends{0};
+constexpr DWORD kForeignSendPatienceMs = 500;
+
+}  // namespace
+
+void EndForeignSend() {
+  int pending = g_foreign_sends.load();
+  while (pending > 0 && !g_foreign_sends.compare_exchange_weak(pending, pending - 1)) {
+  }
+}
+
+void AwaitForeignSends() {
+  if (g_foreign_sends.load() == 0) return;
+  const DWORD start = GetTickCount();
+  while (g_foreign_sends.load() > 0) {
+    if (GetTickCount() - start >= kForeignSendPatienceMs) {
+      g_foreign_sends.store(0);
+      return;
+    }
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers sent messages
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_SENDMESSAGE);
+  }
+}
+
+}  // namespace link
+
+LinkClient::LinkClient(HWND parent) : window_(parent, this), thread_(GetCurrentThreadId()) {}
 
 LinkClient::~LinkClient() { CloseCurrent(); }
 
@@ -36,6 +68,7 @@ bool LinkClient::Connect(const std::string& address, int32_t port) {
 bool LinkClientSend(LinkClient* client, const uint8_t* data, int32_t length) {
   const SOCKET socket = client->socket_;
   if (socket == INVALID_SOCKET || !client->connected_) return false;
+  if (GetCurrentThreadId() != client->thread_) ++link::g_foreign_sends;
   int32_t written = 0;
   while (written < length) {
     const int n = link::WriteSome(socket, data + written, length - written);

@@ -15,6 +15,21 @@ class LinkClient;
 // platform's send.
 extern "C" bool LinkClientSend(LinkClient* client, const uint8_t* data, int32_t length);
 
+namespace link {
+
+// A send made on another thread than the endpoints' own (a learner's thread
+// started at a routine's address) is followed by its log line, which that
+// thread hands over to the window's thread. Until the line is in, the server
+// holds back what it receives, so that the line still comes before the hex of
+// its bytes.
+void EndForeignSend();
+// On the endpoints' thread: waits, taking only messages sent by other
+// threads, until every foreign send has its line, or gives up after a while
+// (a thread that sends and never logs).
+void AwaitForeignSends();
+
+}  // namespace link
+
 class LinkClient : private link::NotifyWindow::Sink {
  public:
   using EventHandler = void (*)();
@@ -51,6 +66,7 @@ class LinkClient : private link::NotifyWindow::Sink {
 
   link::SocketLayer layer_;
   link::NotifyWindow window_;
+  DWORD thread_;
   SOCKET socket_ = INVALID_SOCKET;
   bool connected_ = false;
   ByteString current_data_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/burst.h"
+#include "link/link_client.h"
 
 LinkServer::LinkServer(HWND parent, int32_t port) : window_(parent, this), port_(port) {}
 
@@ -58,8 +59,10 @@ void LinkServer::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
   if (event == FD_ACCEPT) {
     if (socket == listener_) Accept();
   } else if (event == FD_READ) {
+    link::AwaitForeignSends();
     ReceiveFrom(socket);
   } else if (event == FD_CLOSE) {
+    link::AwaitForeignSends();
     PeerClosed(socket);
   }
 }

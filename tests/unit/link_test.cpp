@@ -65,9 +65,13 @@ class LinkTest : public ::testing::Test {
   void SetUp() override {
     kvtest::EnsureSocketLayer();
     g_events.clear();
-    // A port of each test's own: no test waits on another's closed connections.
-    static int next_port = 19750;
-    port_ = next_port++;
+    // A port of each case's own: the cases run as separate processes, some
+    // at the same time, and none waits on another's closed connections.
+    const ::testing::TestSuite* suite = ::testing::UnitTest::GetInstance()->current_test_suite();
+    const ::testing::TestInfo* current = ::testing::UnitTest::GetInstance()->current_test_info();
+    int index = 0;
+    while (suite->GetTestInfo(index) != current) ++index;
+    port_ = 21000 + 4 * index;  // port_ + 1 is the case's spare
     server_ = std::make_unique<LinkServer>(nullptr, port_);
     g_server = server_.get();
     server_->Bind(LinkServer::kDataArrival, &OnData);
@@ -224,6 +228,62 @@ TEST_F(LinkTest, APeerThatNeverStopsSendingLeavesTheLoopResponsive) {
   g_stream = nullptr;
 }
 
+// Stands in for the window that takes a foreign thread's log line.
+struct LineTaker {
+  HWND hwnd = nullptr;
+  bool data_before_line = false;
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_APP) {
+      auto* self = reinterpret_cast<LineTaker*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+      self->data_before_line = Count('D') != 0;
+      link::EndForeignSend();
+      return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+  }
+};
+
+struct ForeignSender {
+  LinkClient* client;
+  HWND line_taker;  // null: the thread never logs
+  bool sent = false;
+  static DWORD WINAPI Run(void* arg) {
+    auto* s = static_cast<ForeignSender*>(arg);
+    s->sent = s->client->Send(Bytes("t"));
+    Sleep(200);
+    if (s->line_taker != nullptr) SendMessageW(s->line_taker, WM_APP, 0, 0);
+    return 0;
+  }
+};
+
+TEST_F(LinkTest, ASendFromAnotherThreadHoldsTheServerBackUntilItsLineOrBriefly) {
+  ConnectClient();
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = &LineTaker::Proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"KestravoTestLineTaker";
+  RegisterClassW(&wc);
+  LineTaker taker;
+  taker.hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               wc.hInstance, nullptr);
+  SetWindowLongPtrW(taker.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&taker));
+  // One foreign send is followed by its line, the other never is: the server
+  // waits for the first and gives up on the second.
+  for (bool logs : {true, false}) {
+    g_events.clear();
+    ForeignSender sender{client_.get(), logs ? taker.hwnd : nullptr};
+    HANDLE thread = CreateThread(nullptr, 0, &ForeignSender::Run, &sender, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(PumpUntil([] { return Count('D') == 1; }, 3000)) << "logs " << logs;
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    EXPECT_TRUE(sender.sent);
+    EXPECT_EQ(Received(), "t");
+  }
+  EXPECT_FALSE(taker.data_before_line) << "the bytes were logged before the line";
+  DestroyWindow(taker.hwnd);
+}
+
 TEST_F(LinkTest, EmptySendWritesNothing) {
   ConnectClient();
   EXPECT_TRUE(client_->Send({}));
@@ -251,10 +311,10 @@ TEST_F(LinkTest, ConnectFailures) {
     int port;
   };
   RawSocket closed;  // bound, never listening: connecting to it is refused
-  ASSERT_TRUE(closed.Listen(port_ + 1000));
+  ASSERT_TRUE(closed.Listen(port_ + 1));
   closed.Close();
   for (const Case& c : {Case{"", port_}, Case{"no-such-host.invalid", port_},
-                        Case{"127.0.0.1", port_ + 1000}, Case{"127.0.0.1", 70000}}) {
+                        Case{"127.0.0.1", port_ + 1}, Case{"127.0.0.1", 70000}}) {
     EXPECT_FALSE(client_->Connect(c.address, c.port)) << c.address << ":" << c.port;
     EXPECT_FALSE(client_->connected());
     EXPECT_FALSE(client_->Send(Bytes("x")));
@@ -348,8 +408,8 @@ TEST_F(LinkTest, DestroyingTheServerClosesPeersWithoutEvents) {
 
 TEST_F(LinkTest, ClientReceivesBurstsAndKeepsItsStateWhenTheServerCloses) {
   RawSocket listener;
-  ASSERT_TRUE(listener.Listen(port_ + 2000));
-  ASSERT_TRUE(client_->Connect("127.0.0.1", port_ + 2000));
+  ASSERT_TRUE(listener.Listen(port_ + 1));
+  ASSERT_TRUE(client_->Connect("127.0.0.1", port_ + 1));
   RawSocket remote = listener.Accept();
   ASSERT_TRUE(remote.SendAll("hello"));
   ASSERT_TRUE(PumpUntil([] { return !g_events.empty(); }));
