@@ -14,7 +14,6 @@ struct LoadedWindow {
 
 bool g_loop_running = false;
 std::vector<LoadedWindow> g_loaded_windows;
-IdleWork g_idle_work = nullptr;
 
 // The loaded window that `hwnd` is, or that `hwnd` is a control of.
 const LoadedWindow* OwnerOf(HWND hwnd) {
@@ -43,7 +42,6 @@ void InitialiseApplicationLayer() {
 
 void EndApplicationLayer() {
   RunExitRoutine();
-  g_idle_work = nullptr;
 }
 
 void SetLoopRunning() { g_loop_running = true; }
@@ -65,14 +63,9 @@ void RemoveLoadedWindow(HWND window) {
 
 bool HasLoadedWindows() { return !g_loaded_windows.empty(); }
 
-void SetIdleWork(IdleWork work) { g_idle_work = work; }
-
 int RunEventLoop() {
   MSG msg;
   for (;;) {
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE) && g_idle_work != nullptr) {
-      g_idle_work();
-    }
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0 || got == -1) break;
     if (FilterKey(msg)) continue;

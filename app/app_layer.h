@@ -22,12 +22,8 @@ void AddLoadedWindow(HWND window, KeyFilter filter);
 void RemoveLoadedWindow(HWND window);
 bool HasLoadedWindows();
 
-// Takes, translates and dispatches messages until a quit request, running
-// the idle work whenever the queue is empty. Returns the quit code.
+// Takes, translates and dispatches messages until a quit request. Returns
+// the quit code.
 int RunEventLoop();
-
-// Work to do whenever the message queue has just become empty.
-using IdleWork = void (*)();
-void SetIdleWork(IdleWork work);
 
 }  // namespace app

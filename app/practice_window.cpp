@@ -295,8 +295,6 @@ extern "C" void AppendToLog(const char* text) {
   AppendOnWindowThread(text);
 }
 
-HWND PracticeLogBox() { return g_state.log_box; }
-
 HWND LoadPracticeWindow() {
   const ControlRecord& record = WindowRecord();
   const std::wstring class_name = Wide(kPracticeWindowClass);

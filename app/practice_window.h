@@ -23,7 +23,3 @@ void AppendToLog(const char* text);
 // Loads the window non-modally: creates it and its controls, raises its
 // created event, then shows it. Returns the window, or null on failure.
 HWND LoadPracticeWindow();
-
-// The log box while the window exists (tests and the benchmark reach it
-// from outside through the window tree).
-HWND PracticeLogBox();
