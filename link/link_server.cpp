@@ -47,8 +47,8 @@ void LinkServer::Raise(Event event, const std::string& peer) {
   current_peer_.clear();
 }
 
-const LinkServer::Peer* LinkServer::FindPeer(SOCKET socket) const {
-  for (const Peer& peer : peers_) {
+LinkServer::Peer* LinkServer::FindPeer(SOCKET socket) {
+  for (Peer& peer : peers_) {
     if (peer.socket == socket) return &peer;
   }
   return nullptr;
@@ -59,8 +59,15 @@ void LinkServer::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
   if (event == FD_ACCEPT) {
     if (socket == listener_) Accept();
   } else if (event == FD_READ) {
-    link::AwaitForeignSends();
-    ReceiveFrom(socket);
+    // The platform posts a read notification for every read made while bytes
+    // remain, so under a flood they pile up in the queue. The burst is read
+    // by a pass queued behind what is already waiting, and a pass reads one
+    // burst per peer: a click that came in meanwhile waits for one burst,
+    // not for a pile of them.
+    if (Peer* peer = FindPeer(socket)) {
+      peer->readable = true;
+      QueueReadPass();
+    }
   } else if (event == FD_CLOSE) {
     link::AwaitForeignSends();
     PeerClosed(socket);
@@ -77,8 +84,39 @@ void LinkServer::Accept() {
     link::CloseSocket(socket);
     return;
   }
-  peers_.push_back(Peer{socket, name});
+  peers_.push_back(Peer{socket, name, false});
   Raise(kClientEntered, name);
+}
+
+void LinkServer::QueueReadPass() {
+  if (read_pass_queued_) return;
+  read_pass_queued_ = true;
+  window_.PostDeferredWork();
+}
+
+void LinkServer::OnDeferredWork() {
+  read_pass_queued_ = false;
+  if (listener_ == INVALID_SOCKET) return;
+  link::AwaitForeignSends();
+  // Handlers may change the peer list: take the sockets first, look each up again.
+  std::vector<SOCKET> readable;
+  for (Peer& peer : peers_) {
+    if (peer.readable) readable.push_back(peer.socket);
+  }
+  for (SOCKET socket : readable) {
+    Peer* peer = FindPeer(socket);
+    if (peer == nullptr || !peer->readable) continue;
+    peer->readable = false;
+    if (ReceiveFrom(socket) == link::BurstEnd::kCapped) {
+      if (Peer* still = FindPeer(socket)) still->readable = true;
+    }
+  }
+  for (const Peer& peer : peers_) {
+    if (peer.readable) {
+      QueueReadPass();
+      break;
+    }
+  }
 }
 
 link::BurstEnd LinkServer::ReceiveFrom(SOCKET socket) {

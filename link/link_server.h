@@ -38,13 +38,16 @@ class LinkServer : private link::NotifyWindow::Sink {
   struct Peer {
     SOCKET socket;
     std::string name;
+    bool readable;  // a read notification came; its burst is still to be read
   };
 
   void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
+  void OnDeferredWork() override;
+  void QueueReadPass();
   void Accept();
   link::BurstEnd ReceiveFrom(SOCKET socket);
   void PeerClosed(SOCKET socket);
-  const Peer* FindPeer(SOCKET socket) const;
+  Peer* FindPeer(SOCKET socket);
   void Raise(Event event, const std::string& peer);
 
   link::SocketLayer layer_;
@@ -52,6 +55,7 @@ class LinkServer : private link::NotifyWindow::Sink {
   int32_t port_;
   SOCKET listener_ = INVALID_SOCKET;
   std::vector<Peer> peers_;
+  bool read_pass_queued_ = false;
   ByteString current_data_;
   std::string current_peer_;
   EventHandler handlers_[kEventCount] = {};

@@ -57,6 +57,10 @@ LRESULT CALLBACK NotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
                                  WSAGETSELECTERROR(lparam));
       return 0;
     }
+    if (msg == kWorkMessage) {
+      self->sink_->OnDeferredWork();
+      return 0;
+    }
     if (msg == WM_NCDESTROY) {
       // Destroyed with its parent: the owner must not destroy it again.
       self->hwnd_ = nullptr;
@@ -70,6 +74,10 @@ void NotifyWindow::Repost(SOCKET socket, WORD event) const {
   if (hwnd_ != nullptr) {
     PostMessageW(hwnd_, kSocketMessage, static_cast<WPARAM>(socket), WSAMAKESELECTREPLY(event, 0));
   }
+}
+
+void NotifyWindow::PostDeferredWork() const {
+  if (hwnd_ != nullptr) PostMessageW(hwnd_, kWorkMessage, 0, 0);
 }
 
 SOCKET OpenTcpSocket() { return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }

@@ -12,8 +12,10 @@
 
 namespace link {
 
-// The message a socket notification arrives with on an endpoint's window.
+// The message a socket notification arrives with on an endpoint's window,
+// and the one an endpoint posts to itself for work it deferred.
 constexpr UINT kSocketMessage = WM_APP + 0x40;
+constexpr UINT kWorkMessage = WM_APP + 0x41;
 
 class SocketLayer {
  public:
@@ -37,6 +39,7 @@ class NotifyWindow {
   class Sink {
    public:
     virtual void OnSocketEvent(SOCKET socket, WORD event, WORD error) = 0;
+    virtual void OnDeferredWork() {}
 
    protected:
     ~Sink() = default;
@@ -50,6 +53,8 @@ class NotifyWindow {
   HWND hwnd() const { return hwnd_; }
   // Queues the notification again, behind what is already waiting.
   void Repost(SOCKET socket, WORD event) const;
+  // Queues a call of the sink's OnDeferredWork behind what is already waiting.
+  void PostDeferredWork() const;
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
