@@ -60,13 +60,18 @@ void LinkServer::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
     if (socket == listener_) Accept();
   } else if (event == FD_READ) {
     // The platform posts a read notification for every read made while bytes
-    // remain, so under a flood they pile up in the queue. The burst is read
-    // by a pass queued behind what is already waiting, and a pass reads one
-    // burst per peer: a click that came in meanwhile waits for one burst,
-    // not for a pile of them.
+    // remain, so under a flood they pile up in the queue. Bytes that arrive
+    // on an emptied socket are read at once; while a peer keeps more waiting
+    // than a burst takes, its bursts are read by a pass queued behind what is
+    // already waiting, one burst per peer and pass: a click that came in
+    // meanwhile waits for one burst, not for a pile of them.
     if (Peer* peer = FindPeer(socket)) {
-      peer->readable = true;
-      QueueReadPass();
+      if (peer->drained && !peer->readable) {
+        ReadBurstOf(socket);
+      } else {
+        peer->readable = true;
+        QueueReadPass();
+      }
     }
   } else if (event == FD_CLOSE) {
     link::AwaitForeignSends();
@@ -84,7 +89,7 @@ void LinkServer::Accept() {
     link::CloseSocket(socket);
     return;
   }
-  peers_.push_back(Peer{socket, name, false});
+  peers_.push_back(Peer{socket, name, false, true});
   Raise(kClientEntered, name);
 }
 
@@ -97,7 +102,6 @@ void LinkServer::QueueReadPass() {
 void LinkServer::OnDeferredWork() {
   read_pass_queued_ = false;
   if (listener_ == INVALID_SOCKET) return;
-  link::AwaitForeignSends();
   // Handlers may change the peer list: take the sockets first, look each up again.
   std::vector<SOCKET> readable;
   for (Peer& peer : peers_) {
@@ -107,14 +111,19 @@ void LinkServer::OnDeferredWork() {
     Peer* peer = FindPeer(socket);
     if (peer == nullptr || !peer->readable) continue;
     peer->readable = false;
-    if (ReceiveFrom(socket) == link::BurstEnd::kCapped) {
-      if (Peer* still = FindPeer(socket)) still->readable = true;
-    }
+    ReadBurstOf(socket);
   }
-  for (const Peer& peer : peers_) {
-    if (peer.readable) {
+}
+
+void LinkServer::ReadBurstOf(SOCKET socket) {
+  link::AwaitForeignSends();
+  const bool capped = ReceiveFrom(socket) == link::BurstEnd::kCapped;
+  // The handler may have closed the peer meanwhile: look it up again.
+  if (Peer* peer = FindPeer(socket)) {
+    peer->drained = !capped;
+    if (capped) {
+      peer->readable = true;
       QueueReadPass();
-      break;
     }
   }
 }

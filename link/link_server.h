@@ -39,11 +39,14 @@ class LinkServer : private link::NotifyWindow::Sink {
     SOCKET socket;
     std::string name;
     bool readable;  // a read notification came; its burst is still to be read
+    bool drained;   // the last burst emptied the socket
   };
 
   void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
   void OnDeferredWork() override;
   void QueueReadPass();
+  // Reads one burst and notes whether more is waiting.
+  void ReadBurstOf(SOCKET socket);
   void Accept();
   link::BurstEnd ReceiveFrom(SOCKET socket);
   void PeerClosed(SOCKET socket);
