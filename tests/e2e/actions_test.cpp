@@ -17,17 +17,7 @@ namespace {
 using kvtest::Program;
 using Lines = std::vector<std::string>;
 
-std::string Hex(uint32_t value) {
-  char text[9];
-  // Least significant byte first, as the address goes over the wire.
-  wsprintfA(text, "%02X%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF,
-            value >> 24);
-  return text;
-}
-
-uint32_t DeathRoutineAddress() {
-  return kvtest::SymbolAddress(kvtest::ReadMapSymbols(kvtest::MapPath()), "DeathRoutine");
-}
+using kvtest::DeathRoutineAddress;
 
 struct Action {
   const wchar_t* caption;
@@ -41,7 +31,7 @@ std::vector<Action> Actions() {
       {L"普攻", "普攻 \r\n", "发送数据 普攻 失败\r\n", "C6D5B9A5\r\n"},
       {L"魔法", "魔法 魔法\r\n", "发送数据 魔法 失败\r\n", "B17F3905\r\n"},
       {L"群功", "群攻 群攻 群攻\r\n", "发送数据 群攻 失败\r\n", "01020304050607080900\r\n"},
-      {L"死亡", "死亡 死亡 死亡 死亡\r\n", "发送数据 死亡 失败\r\n", Hex(DeathRoutineAddress()) + "\r\n"},
+      {L"死亡", "死亡 死亡 死亡 死亡\r\n", "发送数据 死亡 失败\r\n", kvtest::AddressHexLine(DeathRoutineAddress())},
   };
 }
 

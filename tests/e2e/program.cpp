@@ -227,6 +227,15 @@ uint32_t SymbolAddress(const std::vector<MapSymbol>& symbols, const std::string&
   return 0;
 }
 
+uint32_t DeathRoutineAddress() { return SymbolAddress(ReadMapSymbols(MapPath()), "DeathRoutine"); }
+
+std::string AddressHexLine(uint32_t address) {
+  char text[16];
+  wsprintfA(text, "%02X%02X%02X%02X\r\n", address & 0xFF, (address >> 8) & 0xFF,
+            (address >> 16) & 0xFF, address >> 24);
+  return text;
+}
+
 bool StartHostCommand(const std::string& command_line) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

@@ -74,6 +74,10 @@ struct MapSymbol {
 };
 std::vector<MapSymbol> ReadMapSymbols(const std::string& path);
 uint32_t SymbolAddress(const std::vector<MapSymbol>& symbols, const std::string& name);
+// DeathRoutine's address from the map (0 if missing), and the hex line that
+// its four bytes give in the log, least significant first.
+uint32_t DeathRoutineAddress();
+std::string AddressHexLine(uint32_t address);
 
 // Starts a Linux command (the X input tools) from inside Wine. Wine hands out
 // no handle to wait on for a host process: callers wait for its effect.

@@ -197,11 +197,9 @@ TEST(RobustnessTest, APeerThatNeverStopsSendingLeavesTheWindowResponsiveAndMemor
 }
 
 TEST(RobustnessTest, TenThousandPressesGiveTwentyThousandLinesInOrder) {
-  const uint32_t death = kvtest::SymbolAddress(kvtest::ReadMapSymbols(kvtest::MapPath()), "DeathRoutine");
+  const uint32_t death = kvtest::DeathRoutineAddress();
   ASSERT_NE(death, 0u);
-  char death_hex[16];
-  wsprintfA(death_hex, "%02X%02X%02X%02X\r\n", death & 0xFF, (death >> 8) & 0xFF,
-            (death >> 16) & 0xFF, death >> 24);
+  const std::string death_hex = kvtest::AddressHexLine(death);
   const struct {
     const wchar_t* caption;
     Lines lines;

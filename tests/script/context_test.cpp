@@ -201,14 +201,7 @@ TEST_F(StartedModuleTest, TeardownReleasesEverythingOnceAndReturnsToTheLoadState
   ReportError("error");
 
   app::RunExitRoutine();
-  EXPECT_EQ(script_context, nullptr);
-  EXPECT_EQ(variable_table.Length(), 0);
-  EXPECT_EQ(variable_count, 0);
-  EXPECT_EQ(builtin_count, 0);
-  EXPECT_EQ(procedure_count, 0);
-  EXPECT_EQ(error_flag, 0);
-  EXPECT_EQ(last_error_text, "");
-  EXPECT_EQ(init_marker, 0);
+  ExpectModuleInLoadState();
   EXPECT_EQ(app::StoredExitRoutine(), nullptr);
 
   ScriptModuleTeardown();  // a second run finds nothing to release

@@ -723,14 +723,7 @@ TEST_P(ScriptModelTest, RandomSequencesAgreeWithTheModel) {
   // and leaves the load state.
   app::RunExitRoutine();
   live_.clear();
-  EXPECT_EQ(script_context, nullptr);
-  EXPECT_EQ(variable_table.Length(), 0);
-  EXPECT_EQ(variable_count, 0);
-  EXPECT_EQ(builtin_count, 0);
-  EXPECT_EQ(procedure_count, 0);
-  EXPECT_EQ(error_flag, 0);
-  EXPECT_EQ(last_error_text, "");
-  EXPECT_EQ(init_marker, 0);
+  ExpectModuleInLoadState();
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ScriptModelTest, ::testing::Range(1u, 21u));

@@ -156,4 +156,15 @@ FramePtr SampleFrame(int32_t first_number) {
   return frame;
 }
 
+void ExpectModuleInLoadState() {
+  EXPECT_EQ(script_context, nullptr);
+  EXPECT_EQ(variable_table.Length(), 0);
+  EXPECT_EQ(variable_count, 0);
+  EXPECT_EQ(builtin_count, 0);
+  EXPECT_EQ(procedure_count, 0);
+  EXPECT_EQ(error_flag, 0);
+  EXPECT_EQ(last_error_text, "");
+  EXPECT_EQ(init_marker, 0);
+}
+
 }  // namespace script_test

@@ -83,4 +83,7 @@ std::string Describe(const FrameRecord& frame);
 // A frame with one variable and one entry whose values include a string.
 FramePtr SampleFrame(int32_t first_number);
 
+// Every module value is as it was when the program was loaded.
+void ExpectModuleInLoadState();
+
 }  // namespace script_test
