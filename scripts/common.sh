@@ -88,6 +88,9 @@ start_wine() {
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       >/dev/null 2>&1 </dev/null
+    # The set-up's own server lingers for a few seconds, and a second server
+    # cannot start on the prefix until it has gone.
+    wineserver -w
   fi
   wineserver -p 60
   wine cmd /c exit </dev/null >/dev/null 2>&1
