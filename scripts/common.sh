@@ -42,6 +42,13 @@ ensure_packages() {
     grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
     as_root locale-gen >/dev/null
   fi
+  # English too: the window must read right under a non-Chinese locale.
+  if ! locale -a 2>/dev/null | grep -qi '^en_US\.utf-\?8$'; then
+    log "generating the en_US.UTF-8 locale"
+    as_root sed -i 's/^# *\(en_US.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    grep -q '^en_US.UTF-8 UTF-8' /etc/locale.gen || echo 'en_US.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+    as_root locale-gen >/dev/null
+  fi
 }
 
 build_windows() {
@@ -77,23 +84,54 @@ stop_xvfb() {
   XVFB_PID=
 }
 
+# Bumped whenever the prefix set-up below changes, so that an older prefix
+# is brought up to date.
+PREFIX_SETUP_VERSION=3
+
 # Creates the project's own Wine prefix once, without crash dialogs, and
 # keeps its wineserver up so every test process starts quickly.
 start_wine() {
   # Processes of an earlier run would still be bound to an earlier display.
   wineserver -k 2>/dev/null || true
+  local stamp="$WINEPREFIX/.kestravo-setup"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating the Wine prefix $WINEPREFIX"
     # No .NET or HTML engine: their installers would wait for a click.
     WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1 </dev/null
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      >/dev/null 2>&1 </dev/null
-    # The set-up's own server lingers for a few seconds, and a second server
-    # cannot start on the prefix until it has gone.
-    wineserver -w
   fi
+  if [ "$(cat "$stamp" 2>/dev/null)" != "$PREFIX_SETUP_VERSION" ]; then
+    log "setting up the Wine prefix: no crash dialog, Windows' fonts"
+    setup_prefix
+    echo "$PREFIX_SETUP_VERSION" >"$stamp"
+  fi
+  # The set-up's own server lingers for a few seconds, and a second server
+  # cannot start on the prefix until it has gone.
+  wineserver -w
   wineserver -p 60
   wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# Sets the prefix up the way Windows is: caption buttons drawn with Marlett,
+# and a Chinese font behind the UI fonts, so that Chinese texts read right
+# under any locale instead of as boxes. Wine links its UI fonts to SimSun by
+# family name, and rewrites those links whenever the code page changes, so
+# SimSun is made to name Debian's Chinese font.
+setup_prefix() {
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  local reg="$WINEPREFIX/kestravo-setup.reg"
+  cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\WineDbg]
+"ShowCrashDialog"=dword:00000000
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"SimSun"="WenQuanYi Micro Hei"
+"NSimSun"="WenQuanYi Micro Hei"
+REG
+  wine regedit /S "Z:${reg//\//\\}" </dev/null >/dev/null 2>&1
+  rm -f "$reg"
 }
 
 stop_wine() {

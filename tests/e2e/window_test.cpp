@@ -3,6 +3,11 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
 #include "tests/e2e/program.h"
 #include "tests/support/pump.h"
 
@@ -193,6 +198,57 @@ TEST(WindowTest, SecondCopyComesUpSilentlyAndReachesTheFirst) {
   EXPECT_EQ(second.WaitForExit(), 0u);
   PostMessageW(first.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(first.WaitForExit(), 0u);
+}
+
+// A control as it is on the screen, pixel by pixel.
+std::vector<uint32_t> Pixels(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  const POINT at = {r.left, r.top};
+  OffsetRect(&r, -r.left, -r.top);
+  // Another process's window is read off the screen, as a screenshot would.
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = r.right;
+  info.bmiHeader.biHeight = -r.bottom;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, r.right, r.bottom, screen, at.x, at.y, SRCCOPY);
+  GdiFlush();
+  const auto* first = static_cast<const uint32_t*>(bits);
+  std::vector<uint32_t> pixels(first, first + r.right * r.bottom);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+// Where no font holds a character it is drawn as a box, and every caption of
+// two boxes looks the same: four captions drawn as glyphs look different.
+// Run under several locales (see CMakeLists.txt): KESTRAVO_EXPECT_ACP names
+// the code page that the run's locale must give, so the locale really applies.
+TEST(WindowTest, CaptionsDrawAsGlyphsNotBoxes) {
+  if (const char* acp = std::getenv("KESTRAVO_EXPECT_ACP")) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(std::atoi(acp))) << "the locale did not apply";
+  }
+  Program program;
+  ASSERT_TRUE(program.Start());
+  SetForegroundWindow(program.window());
+  Sleep(300);  // drawn
+  std::set<std::vector<uint32_t>> looks;
+  for (const wchar_t* caption : {L"普攻", L"魔法", L"群功", L"死亡"}) {
+    const std::vector<uint32_t> pixels = Pixels(program.Button(caption));
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_GT(std::set<uint32_t>(pixels.begin(), pixels.end()).size(), 2u) << "something is drawn";
+    looks.insert(pixels);
+  }
+  EXPECT_EQ(looks.size(), 4u);
 }
 
 }  // namespace
