@@ -62,21 +62,6 @@ TEST(ActionsTest, ARealPointerClickPressesTheButton) {
   EXPECT_EQ(program.LogLines(), (Lines{"魔法 魔法\r\n", "B17F3905\r\n"}));
 }
 
-TEST(ActionsTest, AThreadStartedAtTheSentAddressPerformsAGroupAttack) {
-  const uint32_t address = DeathRoutineAddress();
-  ASSERT_NE(address, 0u);
-  Program program;
-  ASSERT_TRUE(program.Start());
-  HANDLE thread = CreateRemoteThread(program.process(), nullptr, 0,
-                                     reinterpret_cast<LPTHREAD_START_ROUTINE>(address), nullptr, 0,
-                                     nullptr);
-  ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
-  CloseHandle(thread);
-  ASSERT_TRUE(program.WaitForLines(2));
-  EXPECT_EQ(program.LogLines(), (Lines{"群攻 群攻 群攻\r\n", "01020304050607080900\r\n"}));
-}
-
 TEST(ActionsTest, WithNothingListeningEveryPressLogsOnlyItsFailureLine) {
   // Bound but not listening: the program cannot listen, and its connect is refused.
   kvtest::RawSocket blocker;

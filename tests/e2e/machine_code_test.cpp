@@ -302,11 +302,24 @@ TEST_F(MachineCodeTest, GroupAttackPassesSixAndSevenOnTheStackAndTheCalleeCompar
                       code.find(std::string("\xC7\x04\x24\x06\x00\x00\x00", 7)) != std::string::npos;
   const bool pushed = code.find("\x6A\x07\x6A\x06") != std::string::npos;
   EXPECT_TRUE(stored || pushed);
-  const Bytes callee = Routine("GroupAttackSend");
+  uint32_t callee_at = 0;
+  const Bytes callee = Routine("GroupAttackSend", &callee_at);
   const std::string compare(callee.begin(), callee.end());
+  // Each compare is followed by a jne (75 rel8) that lands beyond the send.
+  size_t send_call = 0;
+  while (send_call + 5 <= callee.size() &&
+         Bytes(callee.begin() + send_call, callee.begin() + send_call + 5) !=
+             Rel32Call(callee_at + static_cast<uint32_t>(send_call), Address("LinkClientSend"))) {
+    ++send_call;
+  }
+  ASSERT_LT(send_call + 5, callee.size()) << "no call of the send";
   // cmp dword [ebp+8], 6 and cmp dword [ebp+12], 7: the arguments, read from the stack.
-  EXPECT_NE(compare.find("\x83\x7D\x08\x06"), std::string::npos);
-  EXPECT_NE(compare.find("\x83\x7D\x0C\x07"), std::string::npos);
+  for (const std::string& cmp : {std::string("\x83\x7D\x08\x06"), std::string("\x83\x7D\x0C\x07")}) {
+    const size_t at = compare.find(cmp);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_EQ(callee[at + 4], 0x75) << "a jne after the compare";
+    EXPECT_GT(at + 6 + static_cast<int8_t>(callee[at + 5]), send_call) << "the jne skips the send";
+  }
 }
 
 TEST_F(MachineCodeTest, SendCallsThePlatformSendDirectly) {

@@ -19,6 +19,25 @@ std::wstring ProgramPath() {
 
 std::string MapPath() { return KESTRAVO_MAP; }
 
+uint32_t PreferredImageBase(const std::wstring& exe) {
+  std::ifstream file(exe.c_str(), std::ios::binary);
+  auto u32 = [&file](std::streamoff at) {
+    uint8_t b[4] = {};
+    file.seekg(at);
+    file.read(reinterpret_cast<char*>(b), 4);
+    return file ? b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24 : 0u;
+  };
+  const uint32_t pe = u32(0x3C);
+  return pe == 0 ? 0 : u32(pe + 24 + 28);  // the optional header's ImageBase
+}
+
+void PrintTo(const Build& build, std::ostream* out) { *out << Gbk(build.module); }
+
+std::vector<Build> ShippedBuilds() {
+  const std::wstring exe = ProgramPath();
+  return {{exe, MapPath(), exe.substr(exe.find_last_of(L"\\/") + 1), PreferredImageBase(exe)}};
+}
+
 Program::~Program() {
   if (process_.hProcess != nullptr) {
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
@@ -41,10 +60,10 @@ std::vector<std::pair<HWND, DWORD>> FindProgramWindows() {
   return found;
 }
 
-bool Program::Start() {
+bool Program::Start(const std::wstring& exe) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
-  std::wstring command = L"\"" + ProgramPath() + L"\"";
+  std::wstring command = L"\"" + exe + L"\"";
   if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &process_)) {
     return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,19 @@ namespace kvtest {
 // Where the build put the program and its map file (Windows paths).
 std::wstring ProgramPath();
 std::string MapPath();
+
+// A build of the program that ships: its exe, its map, and the image base
+// its map's addresses assume.
+struct Build {
+  std::wstring exe;
+  std::string map;
+  std::wstring module;  // the exe's file name, as a process lists its modules
+  uint32_t map_base;
+};
+std::vector<Build> ShippedBuilds();
+void PrintTo(const Build& build, std::ostream* out);  // names the build in test output
+// The preferred image base written in a PE file's header, 0 if unreadable.
+uint32_t PreferredImageBase(const std::wstring& exe);
 
 constexpr int kPort = 19730;
 extern const wchar_t kWindowClass[];
@@ -26,8 +40,9 @@ class Program {
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
 
-  // Starts the program and waits until its window can be found.
-  bool Start();
+  // Starts the program (the build's own unless told otherwise) and waits
+  // until its window can be found.
+  bool Start(const std::wstring& exe = ProgramPath());
   HWND window() const { return window_; }
   HANDLE process() const { return process_.hProcess; }
   DWORD process_id() const { return process_.dwProcessId; }
