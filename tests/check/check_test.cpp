@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "kestravo_version.h"
 #include "tests/check/checker_run.h"
 
 namespace {
@@ -349,7 +350,7 @@ const BadCase kBadCases[] = {
     {"offset too large", {"2", "kestravo+100000000"}, {"is too large."}},
     {"unknown module",
      {"2", "notepad.exe+1000"},
-     {"\"notepad.exe+1000\" names a module this checker does not know; it knows kestravo.exe."}},
+     {"\"notepad.exe+1000\" names a module this checker does not know; it knows kestravo.exe, kestravo-aslr.exe."}},
     {"Chinese for an address", {"2", "普攻"}, {"\"普攻\" is not an address.", "“普攻”不是地址。"}},
     {"terminal control characters", {"2", "\x1b[31m"}, {"\"?[31m\" is not an address."}},
     {"quotes and backslashes", {"2", "a\"b\\"}, {"\"a\"b\\\" is not an address."}},
@@ -406,6 +407,7 @@ TEST(CheckerTest, WithoutArgumentsPrintsItsVersionAndNamesEveryExercise) {
       "7. Act without a click: FIRST SECOND WHO",
       "8. Speak to the server: HEX COPY",
       "9. Change the payload: ADDRESS HEX",
+      "10. Addresses that move: ADDRESS",
   };
   for (const char* exercise : exercises) {
     EXPECT_NE(result.output.find(std::string("\n") + exercise + "\n"), std::string::npos)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/debugger.h"
 #include "tests/e2e/program.h"
 #include "tests/support/pump.h"
 
@@ -35,12 +36,21 @@ std::vector<Action> Actions() {
   };
 }
 
-TEST(ActionsTest, EachPressLogsItsLineThenTheHexOfItsPayload) {
-  ASSERT_NE(DeathRoutineAddress(), 0u);
+class EveryBuildTest : public ::testing::TestWithParam<kvtest::Build> {};
+
+TEST_P(EveryBuildTest, EachPressLogsItsLineThenTheHexOfItsPayload) {
+  const kvtest::Build& build = GetParam();
+  const uint32_t death = kvtest::SymbolAddress(kvtest::ReadMapSymbols(build.map), "DeathRoutine");
+  ASSERT_NE(death, 0u);
   Program program;
-  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.Start(build.exe));
+  // Where this run put the image: the address sent moves with it.
+  const kvtest::RemoteModule image = kvtest::FindRemoteModule(program.process(), build.module);
+  ASSERT_NE(image.base, 0u);
+  std::vector<Action> actions = Actions();
+  actions.back().hex_line = kvtest::AddressHexLine(death - build.map_base + image.base);
   Lines expected;
-  for (const Action& action : Actions()) {
+  for (const Action& action : actions) {
     program.Press(action.caption);
     expected.push_back(action.line);
     expected.push_back(action.hex_line);
@@ -48,6 +58,9 @@ TEST(ActionsTest, EachPressLogsItsLineThenTheHexOfItsPayload) {
     EXPECT_EQ(program.LogLines(), expected);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, EveryBuildTest, ::testing::ValuesIn(kvtest::ShippedBuilds()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(ActionsTest, ARealPointerClickPressesTheButton) {
   Program program;

@@ -31,11 +31,20 @@ uint32_t PreferredImageBase(const std::wstring& exe) {
   return pe == 0 ? 0 : u32(pe + 24 + 28);  // the optional header's ImageBase
 }
 
-void PrintTo(const Build& build, std::ostream* out) { *out << Gbk(build.module); }
+void PrintTo(const Build& build, std::ostream* out) { *out << build.name; }
+
+namespace {
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
+}  // namespace
 
 std::vector<Build> ShippedBuilds() {
   const std::wstring exe = ProgramPath();
-  return {{exe, MapPath(), exe.substr(exe.find_last_of(L"\\/") + 1), PreferredImageBase(exe)}};
+  const std::wstring aslr = Wide(KESTRAVO_ASLR_EXE);
+  const std::wstring moved = Wide(KESTRAVO_MOVED_EXE);
+  return {{"fixed", exe, MapPath(), FileName(exe), PreferredImageBase(exe), true},
+          {"aslr", aslr, KESTRAVO_ASLR_MAP, FileName(aslr), PreferredImageBase(aslr), false},
+          {"aslr_moved", moved, KESTRAVO_ASLR_MAP, FileName(moved), PreferredImageBase(aslr), false}};
 }
 
 Program::~Program() {

@@ -19,11 +19,17 @@ std::string MapPath();
 // A build of the program that ships: its exe, its map, and the image base
 // its map's addresses assume.
 struct Build {
+  std::string name;  // names the build in test names
   std::wstring exe;
   std::string map;
   std::wstring module;  // the exe's file name, as a process lists its modules
   uint32_t map_base;
+  // False for the build whose base moves from run to run: its addresses are
+  // written as module+offset.
+  bool fixed_base;
 };
+// The fixed build, the moving one, and the moving one loaded elsewhere than
+// its preferred base.
 std::vector<Build> ShippedBuilds();
 void PrintTo(const Build& build, std::ostream* out);  // names the build in test output
 // The preferred image base written in a PE file's header, 0 if unreadable.

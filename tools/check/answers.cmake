@@ -61,3 +61,8 @@ kv_miss(8 2 NUMBER 2 SecondCopy)
 kv_answer(9 1 SYMBOL magic_payload)
 kv_answer(9 2 HEX 4E61BC00)
 kv_miss(9 1 SYMBOL Magic ValueInData)
+
+# 10 Addresses that move: ADDRESS, as kestravo-aslr.exe+offset
+kv_answer(10 1 SYMBOL DeathRoutine)
+kv_miss(10 1 SYMBOL GroupAttack CalledRoutine)
+kv_miss(10 1 SYMBOL Death SendingHandler)

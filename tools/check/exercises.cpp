@@ -62,6 +62,13 @@ const std::vector<Exercise>& Exercises() {
         L"12345678 there and press 魔法",
         L"“魔法”发送的值 87654321 存放的地址，以及你在那里写入 12345678 并按下“魔法”后的十六进制行"},
        {{L"ADDRESS", Kind::kDataAddress}, {L"HEX", Kind::kHex}}},
+      {10,
+       {L"Addresses that move", L"会移动的地址"},
+       {L"in kestravo-aslr.exe, the routine whose address 死亡 sends, as kestravo-aslr.exe+offset",
+        L"在 kestravo-aslr.exe 中，“死亡”发送的地址所指的函数，写成 kestravo-aslr.exe+偏移"},
+       {{L"ADDRESS", Kind::kAddress}},
+       Nudge::kSwapped,
+       L"kestravo-aslr.exe"},
   };
   return exercises;
 }

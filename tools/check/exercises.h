@@ -35,6 +35,8 @@ struct Exercise {
   std::vector<Slot> slots;
   // Said when two answer words hold each other's right values.
   Nudge swapped = Nudge::kSwapped;
+  // The build an address without a module name refers to; null: the first.
+  const wchar_t* build = nullptr;
 };
 
 const std::vector<Exercise>& Exercises();

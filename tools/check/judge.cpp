@@ -347,7 +347,7 @@ bool Judge(const Exercise& exercise, const std::vector<Value>& values, Verdict* 
     }
     if (v.build >= 0) build = v.build;
   }
-  if (build < 0) build = 0;
+  if (build < 0) build = exercise.build != nullptr ? FindModule(exercise.build) : 0;
   const Build& target = kBuilds[build];
   if (absolute && !target.fixed_base) {
     const std::wstring module = target.module;

@@ -11,12 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "kestravo_version.h"
 #include "tools/check/exercises.h"
 #include "tools/check/judge.h"
-
-#ifndef KESTRAVO_VERSION
-#error "KESTRAVO_VERSION must be defined by the build"
-#endif
 
 namespace {
 

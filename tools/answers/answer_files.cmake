@@ -1,0 +1,68 @@
+# Writes, for one build of the program, its routines' addresses in the forms
+# that learners' tools load, read from the build's linker map:
+#   NAME.x64dbg.txt  an x64dbg script of labels (lbl), relative to the main module
+#   NAME.ghidra.txt  a list for Ghidra's ImportSymbolsScript.py (name address f|l)
+#   NAME.ce.lua      Cheat Engine Lua that registers each symbol (module+offset)
+#
+#   cmake -DMAP=kestravo.map -DEXE_NAME=kestravo.exe -DOUT_DIR=answers -P answer_files.cmake
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var MAP EXE_NAME OUT_DIR)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "answer_files.cmake: -D${var}=... is missing")
+  endif()
+endforeach()
+
+# The routines of the practice actions and what they use, then their data.
+set(routines NormalAttack OnButton2Click Magic OnButton3Click GroupAttack GroupAttackSend
+             Death DeathRoutine LinkClientSend AppendToLog)
+set(data normal_attack_payload magic_payload group_attack_payload death_payload link_client)
+
+file(STRINGS "${MAP}" lines REGEX "^                0x[0-9a-fA-F]+ +[A-Za-z_][A-Za-z0-9_]*$")
+set(base "")
+file(STRINGS "${MAP}" base_line REGEX "__image_base__ = 0x[0-9a-fA-F]+")
+if(base_line MATCHES "__image_base__ = 0x([0-9a-fA-F]+)")
+  set(base ${CMAKE_MATCH_1})
+endif()
+if(base STREQUAL "")
+  message(FATAL_ERROR "answer_files.cmake: ${MAP} names no image base")
+endif()
+
+get_filename_component(stem "${EXE_NAME}" NAME_WE)
+set(x64dbg "// Labels for x64dbg: File > Script > Load, then run (space).\n")
+set(ghidra "")
+set(ce "-- Cheat Engine: Table > Show Cheat Table Lua Script, paste, Execute.\n")
+foreach(name IN LISTS routines data)
+  set(address "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^ +0x([0-9a-fA-F]+) +${name}$")
+      set(address ${CMAKE_MATCH_1})
+      break()
+    endif()
+  endforeach()
+  if(address STREQUAL "")
+    message(FATAL_ERROR "answer_files.cmake: ${MAP} has no symbol ${name}")
+  endif()
+  math(EXPR offset "0x${address} - 0x${base}" OUTPUT_FORMAT HEXADECIMAL)
+  math(EXPR absolute "0x${address}" OUTPUT_FORMAT HEXADECIMAL)
+  string(REGEX REPLACE "^0x" "" offset "${offset}")
+  string(TOUPPER "${offset}" offset)
+  string(REGEX REPLACE "^0x" "" absolute "${absolute}")
+  string(TOUPPER "${absolute}" absolute)
+  string(LENGTH "${absolute}" length)
+  math(EXPR zeros "8 - ${length}")
+  string(REPEAT "0" ${zeros} pad)
+  if(name IN_LIST routines)
+    set(kind f)
+  else()
+    set(kind l)
+  endif()
+  string(APPEND x64dbg "lbl mod.main()+${offset}, \"${name}\"\n")
+  string(APPEND ghidra "${name} ${pad}${absolute} ${kind}\n")
+  string(APPEND ce "registerSymbol(\"${name}\", \"${EXE_NAME}+${offset}\", true)\n")
+endforeach()
+
+file(MAKE_DIRECTORY "${OUT_DIR}")
+file(WRITE "${OUT_DIR}/${stem}.x64dbg.txt" "${x64dbg}")
+file(WRITE "${OUT_DIR}/${stem}.ghidra.txt" "${ghidra}")
+file(WRITE "${OUT_DIR}/${stem}.ce.lua" "${ce}")
