@@ -9,7 +9,7 @@ export WINEDEBUG=-all
 export WINEARCH=win32
 
 PACKAGES=(cmake g++ googletest g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils xdotool
-          imagemagick fonts-wqy-microhei fonts-wine locales)
+          imagemagick fonts-wqy-microhei fonts-wine locales python3)
 
 log() { printf '== %s\n' "$*" >&2; }
 
