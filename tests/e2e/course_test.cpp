@@ -29,6 +29,9 @@ using Lines = std::vector<std::string>;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kBreakTimeoutMs = 10000;
+// Asking the log while the process runs under the debugger can wait out a
+// debug event that stops all its threads: bounds are generous.
+constexpr int kLogTimeoutMs = 20000;
 constexpr int kFillerPushes = 45;
 
 std::string Hex(uint32_t value) {
@@ -186,7 +189,7 @@ TEST_P(CourseTest, ADebuggerBreakingOnSendSeesEachPayloadAndTheChainAboveIt) {
       EXPECT_EQ(Check({"4", Answer(Entry("GroupAttack")), six, seven}), 1) << "the caller";
     }
     expected.insert(expected.end(), chain.lines.begin(), chain.lines.end());
-    ASSERT_TRUE(debugger.RunUntil(LogHas(expected.size()), 5000));
+    ASSERT_TRUE(debugger.RunUntil(LogHas(expected.size()), kLogTimeoutMs));
   }
 
   // Detached, the program runs on as if nothing had happened.
@@ -226,7 +229,7 @@ TEST_P(CourseTest, TheFillerLowersTheStackBy360BytesAndTheHandlerRestoresItFromI
   EXPECT_EQ(Check({"6", "push", "es", std::to_string(lowered / 2)}), 1);
   EXPECT_EQ(Check({"6", "push", "es", std::to_string(2 * kFillerPushes)}), 1);
 
-  ASSERT_TRUE(debugger.RunUntil(LogHas(2), 5000));
+  ASSERT_TRUE(debugger.RunUntil(LogHas(2), kLogTimeoutMs));
   ASSERT_TRUE(debugger.Detach());
   EXPECT_EQ(program_.LogLines(), (Lines{"魔法 魔法\r\n", "B17F3905\r\n"}));
 }

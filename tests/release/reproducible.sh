@@ -9,19 +9,20 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # Two copies of the tree as it stands (committed or not), at paths of
-# different lengths.
+# different lengths: one snapshot, copied, so that both read the same
+# version whatever happens to the tree meanwhile.
 copies=("$work/a" "$work/a-second-copy-somewhere-else")
+first=${copies[0]} second=${copies[1]}
+mkdir -p "$first"
+(cd "$source_root" && git ls-files -z --cached --others --exclude-standard |
+   xargs -0 cp --parents -t "$first") || cp -r "$source_root/." "$first"
+if [ -d "$source_root/.git" ]; then cp -r "$source_root/.git" "$first/.git"; fi
+cp -a "$first" "$second"
 for copy in "${copies[@]}"; do
-  mkdir -p "$copy"
-  (cd "$source_root" && git ls-files -z --cached --others --exclude-standard |
-     xargs -0 cp --parents -t "$copy" 2>/dev/null) || cp -r "$source_root/." "$copy"
-  # The version of both copies must read the same, whatever the tree's state.
-  [ -d "$source_root/.git" ] && cp -r "$source_root/.git" "$copy/.git"
   KESTRAVO_BUILD_DIR="$copy/out" KESTRAVO_DIST_DIR="$copy/dist" "$copy/scripts/package" >/dev/null
 done
 
 status=0
-first=${copies[0]} second=${copies[1]}
 for file in out/kestravo.exe out/kestravo-aslr.exe out/kestravo-check.exe dist/SHA256SUMS; do
   if cmp -s "$first/$file" "$second/$file"; then
     echo "same: $file"
