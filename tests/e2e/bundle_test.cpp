@@ -1,5 +1,6 @@
-// The answers/ files of the release bundle: every address that a learner's
-// tool would load from them must be the address the build's map gives.
+// What the release bundle holds beside the course: the answers/ files, whose
+// every address a learner's tool would load must be the one the build's map
+// gives, and the programs' version resources.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "kestravo_version.h"
 #include "tests/e2e/program.h"
 
 namespace {
@@ -78,5 +80,28 @@ std::vector<kvtest::Build> BundledBuilds() {
 
 INSTANTIATE_TEST_SUITE_P(Builds, AnswerFilesTest, ::testing::ValuesIn(BundledBuilds()),
                          [](const auto& info) { return info.param.name; });
+
+// File properties show the version the build was made as, and the file's own name.
+TEST(VersionResourceTest, EachProgramCarriesTheBuildsVersion) {
+  for (const kvtest::Build& build : BundledBuilds()) {
+    SCOPED_TRACE(build.name);
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(build.exe.c_str(), &ignored);
+    ASSERT_NE(size, 0u);
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(build.exe.c_str(), 0, size, info.data()));
+    auto text = [&info](const wchar_t* name) {
+      wchar_t* value = nullptr;
+      UINT length = 0;
+      const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+      return VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length)
+                 ? std::wstring(value)
+                 : std::wstring();
+    };
+    EXPECT_EQ(text(L"ProductVersion"), KESTRAVO_VERSION_W);
+    EXPECT_EQ(text(L"FileVersion"), KESTRAVO_VERSION_W);
+    EXPECT_EQ(text(L"OriginalFilename"), build.module);
+  }
+}
 
 }  // namespace
