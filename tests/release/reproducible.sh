@@ -17,12 +17,14 @@ for copy in "${copies[@]}"; do
      xargs -0 cp --parents -t "$copy" 2>/dev/null) || cp -r "$source_root/." "$copy"
   # The version of both copies must read the same, whatever the tree's state.
   [ -d "$source_root/.git" ] && cp -r "$source_root/.git" "$copy/.git"
-  KESTRAVO_BUILD_DIR="$copy/out" KESTRAVO_DIST_DIR="$copy/dist" "$copy/scripts/package" >/dev/null
+  KESTRAVO_BUILD_DIR="$copy/out" KESTRAVO_BUILD64_DIR="$copy/out64" KESTRAVO_DIST_DIR="$copy/dist" \
+    "$copy/scripts/package" >/dev/null
 done
 
 status=0
 first=${copies[0]} second=${copies[1]}
-for file in out/kestravo.exe out/kestravo-aslr.exe out/kestravo-check.exe dist/SHA256SUMS; do
+for file in out/kestravo.exe out/kestravo-aslr.exe out64/kestravo64.exe out/kestravo-check.exe \
+  dist/SHA256SUMS; do
   if cmp -s "$first/$file" "$second/$file"; then
     echo "same: $file"
   else
