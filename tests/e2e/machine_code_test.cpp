@@ -367,6 +367,7 @@ TEST_F(MachineCodeTest, GroupAttackPassesSixAndSevenInEcxAndEdxAndTheCalleeCompa
   const size_t call = CallAt(caller, start, Address("GroupAttackSend"));
   ASSERT_NE(shadow, std::string::npos);
   ASSERT_LT(call, caller.size()) << "no call of GroupAttackSend";
+  for (const char* push : {"\x6A\x06", "\x6A\x07"}) EXPECT_EQ(code.find(push), std::string::npos);
   for (const std::string& mov : {std::string("\xBA\x07\x00\x00\x00", 5), std::string("\xB9\x06\x00\x00\x00", 5)}) {
     const size_t at = code.find(mov);
     ASSERT_NE(at, std::string::npos);
@@ -412,6 +413,23 @@ TEST_F(MachineCodeTest, GroupAttackPassesSixAndSevenOnTheStackAndTheCalleeCompar
   }
 }
 #endif
+
+TEST_F(MachineCodeTest, ThePracticeRoutinesSetTheirFramesUpTheClassicWay) {
+  // push ebp; mov ebp, esp (push rbp; mov rbp, rsp): a walk along the saved
+  // frame pointers passes through every routine of the chains.
+  for (const char* routine : {"Magic", "GroupAttack", "GroupAttackSend", "DeathRoutine"}) {
+    const Bytes code = Routine(routine);
+    ASSERT_GE(code.size(), kEnter.size()) << routine;
+    EXPECT_EQ(Bytes(code.begin(), code.begin() + kEnter.size()), kEnter) << routine;
+  }
+#ifdef _WIN64
+  // The link code sets rbp below the registers it saves, as the unwind rules
+  // of 64-bit Windows want it: from there a walk by rbp goes astray.
+  const Bytes link = Routine("LinkClientSend");
+  ASSERT_GE(link.size(), kEnter.size());
+  EXPECT_NE(Bytes(link.begin(), link.begin() + kEnter.size()), kEnter);
+#endif
+}
 
 TEST_F(MachineCodeTest, SendCallsThePlatformSendDirectly) {
   const uint32_t slot = image_->ImportSlot("WS2_32.dll", "send");
