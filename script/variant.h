@@ -64,7 +64,12 @@ HRESULT VariantCopy(VARIANTARG* destination, VARIANTARG* source);
 
 #endif
 
+#if defined(_WIN64)
+// 24 bytes on 64-bit Windows: its record member holds two pointers.
+static_assert(sizeof(VARIANT) == 24, "a script value is an OLE VARIANT in shape");
+#else
 static_assert(sizeof(VARIANT) == 16, "a script value is an OLE VARIANT in shape");
+#endif
 
 namespace script {
 

@@ -3,13 +3,16 @@
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${KESTRAVO_BUILD_DIR:-$ROOT/build}
+BUILD64_DIR=${KESTRAVO_BUILD64_DIR:-$ROOT/build64}
 NATIVE_BUILD_DIR=${KESTRAVO_NATIVE_BUILD_DIR:-$ROOT/build-native}
 export WINEPREFIX=${KESTRAVO_WINEPREFIX:-$ROOT/.wine-prefix}
 export WINEDEBUG=-all
 export WINEARCH=win32
+# The 64-bit build runs in a 64-bit prefix of its own (see in_prefix64).
+WINEPREFIX64=${KESTRAVO_WINEPREFIX64:-$ROOT/.wine-prefix64}
 
-PACKAGES=(cmake g++ googletest g++-mingw-w64-i686 wine wine32 xvfb xauth x11-utils xdotool
-          imagemagick fonts-wqy-microhei fonts-wine locales python3)
+PACKAGES=(cmake g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix wine wine32 wine64
+          xvfb xauth x11-utils xdotool imagemagick fonts-wqy-microhei fonts-wine locales python3)
 
 log() { printf '== %s\n' "$*" >&2; }
 
@@ -51,9 +54,26 @@ ensure_packages() {
   fi
 }
 
+# The 64-bit tree: kestravo64.exe and its tests, which check their answers
+# with the 32-bit tree's checker.
+configure_windows64() {
+  cmake -S "$ROOT" -B "$BUILD64_DIR" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-x86_64.cmake" \
+    -DKESTRAVO_CHECKER="$BUILD_DIR/kestravo-check.exe" >/dev/null
+}
+
+build_windows64() {
+  configure_windows64 || return
+  cmake --build "$BUILD64_DIR" -j"$(nproc)" "$@"
+}
+
+# The 32-bit tree. Its checker holds the answers of kestravo64.exe too, so
+# it builds that program in the 64-bit tree first.
 build_windows() {
+  configure_windows64 || return
   cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-mingw-i686.cmake" \
+    -DKESTRAVO64_BUILD_DIR="$BUILD64_DIR" >/dev/null
   cmake --build "$BUILD_DIR" -j"$(nproc)" "$@"
 }
 
@@ -136,4 +156,10 @@ REG
 
 stop_wine() {
   wineserver -k 2>/dev/null || true
+}
+
+# Runs a command (a function of this file too) with the 64-bit prefix:
+# in_prefix64 start_wine, in_prefix64 wine build64/kestravo64.exe.
+in_prefix64() {
+  WINEPREFIX="$WINEPREFIX64" WINEARCH=win64 "$@"
 }

@@ -23,32 +23,36 @@ using Words = std::vector<std::string>;
 
 // Symbol lines of the GNU ld map: "                0x00402db0                Name",
 // assignments included ("__image_base__ = 0x400000").
-const std::map<std::string, uint32_t>& MapSymbols() {
-  static const std::map<std::string, uint32_t> symbols = [] {
-    std::map<std::string, uint32_t> found;
-    std::ifstream map(KESTRAVO_MAP);
-    std::string line;
-    while (std::getline(map, line)) {
-      if (line.rfind("                0x", 0) != 0) continue;
-      std::istringstream fields(line);
-      std::string address, name;
-      if (fields >> address >> name) found.emplace(name, std::stoul(address, nullptr, 16));
-    }
-    return found;
-  }();
-  return symbols;
+std::map<std::string, uint32_t> ReadMap(const char* path) {
+  std::map<std::string, uint32_t> found;
+  std::ifstream map(path);
+  std::string line;
+  while (std::getline(map, line)) {
+    if (line.rfind("                0x", 0) != 0) continue;
+    std::istringstream fields(line);
+    std::string address, name;
+    if (fields >> address >> name) found.emplace(name, static_cast<uint32_t>(std::stoull(address, nullptr, 16)));
+  }
+  return found;
 }
 
-uint32_t Symbol(const std::string& name) {
-  const auto at = MapSymbols().find(name);
-  if (at == MapSymbols().end()) {
-    ADD_FAILURE() << "no " << name << " in " << KESTRAVO_MAP;
+// kestravo.exe's map, or kestravo64.exe's.
+const std::map<std::string, uint32_t>& MapSymbols(bool x64 = false) {
+  static const std::map<std::string, uint32_t> symbols = ReadMap(KESTRAVO_MAP);
+  static const std::map<std::string, uint32_t> symbols64 = ReadMap(KESTRAVO64_MAP);
+  return x64 ? symbols64 : symbols;
+}
+
+uint32_t Symbol(const std::string& name, bool x64 = false) {
+  const auto at = MapSymbols(x64).find(name);
+  if (at == MapSymbols(x64).end()) {
+    ADD_FAILURE() << "no " << name << " in " << (x64 ? KESTRAVO64_MAP : KESTRAVO_MAP);
     return 0;
   }
   return at->second;
 }
 
-uint32_t Base() { return Symbol("__image_base__"); }
+uint32_t Base(bool x64 = false) { return Symbol("__image_base__", x64); }
 
 std::string Printf(const char* format, uint32_t value) {
   char text[64];
@@ -67,7 +71,12 @@ const std::vector<std::pair<const char*, bool>> kForms = {
 // An answer word with the address of a map symbol in it, in form `form`:
 //   @Name        the symbol's address        @Name+3, @Name-1   a little off it
 //   @~Name       its four bytes reversed, as read off a little-endian dump
+//   @64:Name     in kestravo64.exe, always as kestravo64.exe+offset (an
+//                address without a module name is kestravo.exe's)
 std::string Expand(const std::string& word, size_t form) {
+  if (word.rfind("@64:", 0) == 0) {
+    return Printf("kestravo64.exe+%X", Symbol(word.substr(4), true) - Base(true));
+  }
   if (word.empty() || word[0] != '@') return word;
   const bool reversed = word.size() > 1 && word[1] == '~';
   std::string name = word.substr(reversed ? 2 : 1);
@@ -110,9 +119,11 @@ const std::vector<std::string> kAnswerSymbols = {"NormalAttack", "Magic", "OnBut
 
 std::vector<std::string> AnswerAddressTexts() {
   std::vector<std::string> texts;
-  for (const std::string& name : kAnswerSymbols) {
-    texts.push_back(Printf("%06X", Symbol(name)));
-    texts.push_back(Printf("%08X", Symbol(name)));
+  for (const bool x64 : {false, true}) {
+    for (const std::string& name : kAnswerSymbols) {
+      texts.push_back(Printf("%06X", Symbol(name, x64)));
+      texts.push_back(Printf("%08X", Symbol(name, x64)));
+    }
   }
   return texts;
 }
@@ -196,6 +207,13 @@ const RightCase kRightCases[] = {
     {"8 lower case hex", {"8", "4b56", "1"}},
     {"9 payload", {"9", "@magic_payload", "4E61BC00"}},
     {"9 lower case hex", {"9", "@magic_payload", "4e61bc00"}},
+    {"2 in kestravo64", {"2", "@64:NormalAttack"}},
+    {"4 in kestravo64", {"4", "@64:GroupAttackSend", "6", "7"}},
+    {"5 in kestravo64", {"5", "@64:DeathRoutine", "3"}},
+    {"9 in kestravo64", {"9", "@64:magic_payload", "4E61BC00"}},
+    {"11 registers and shadow space", {"11", "ecx", "edx", "32"}},
+    {"11 the registers' 64-bit names", {"11", "RCX", "%rdx", "0x20"}},
+    {"12 filler", {"12", "push", "rax", "720"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exercises, RightAnswerTest, testing::ValuesIn(kRightCases),
@@ -305,6 +323,26 @@ const MissCase kMissCases[] = {
      {"9", "@magic_payload+2", "4E61BC00"},
      "That address is inside the value; give the address of its first byte."},
     {"9 the value as written", {"9", "@magic_payload", "12345678"}, nullptr},
+    {"4 in kestravo64, the caller",
+     {"4", "@64:GroupAttack", "6", "7"},
+     "That routine takes no arguments: it is the caller. Go one routine deeper."},
+    {"5 in kestravo64, the routine it calls",
+     {"5", "@64:GroupAttack", "3"},
+     "That is the routine it calls, not the address that was sent."},
+    {"11 registers swapped", {"11", "edx", "ecx", "32"}, "The right registers, in the wrong order."},
+    {"11 another register", {"11", "ecx", "r8d", "32"}, nullptr},
+    {"11 the alignment counted",
+     {"11", "ecx", "edx", "40"},
+     "That includes the 8 bytes that align the stack; how many are the shadow space?"},
+    {"11 no shadow space", {"11", "ecx", "edx", "0"}, nullptr},
+    {"12 alignment and shadow space counted",
+     {"12", "push", "rax", "760"},
+     "That also counts the alignment and the shadow space; count only the pushes."},
+    {"12 one run", {"12", "push", "rax", "360"}, "That is one run; there are two."},
+    {"12 pushes counted",
+     {"12", "push", "rax", "90"},
+     "That counts pushes; how many bytes does each push take?"},
+    {"12 the 32-bit register", {"12", "push", "es", "720"}, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Exercises, NearMissTest, testing::ValuesIn(kMissCases),
@@ -350,7 +388,7 @@ const BadCase kBadCases[] = {
     {"offset too large", {"2", "kestravo+100000000"}, {"is too large."}},
     {"unknown module",
      {"2", "notepad.exe+1000"},
-     {"\"notepad.exe+1000\" names a module this checker does not know; it knows kestravo.exe, kestravo-aslr.exe."}},
+     {"\"notepad.exe+1000\" names a module this checker does not know; it knows kestravo.exe, kestravo-aslr.exe, kestravo64.exe."}},
     {"Chinese for an address", {"2", "普攻"}, {"\"普攻\" is not an address.", "“普攻”不是地址。"}},
     {"terminal control characters", {"2", "\x1b[31m"}, {"\"?[31m\" is not an address."}},
     {"quotes and backslashes", {"2", "a\"b\\"}, {"\"a\"b\\\" is not an address."}},
@@ -408,6 +446,8 @@ TEST(CheckerTest, WithoutArgumentsPrintsItsVersionAndNamesEveryExercise) {
       "8. Speak to the server: HEX COPY",
       "9. Change the payload: ADDRESS HEX",
       "10. Addresses that move: ADDRESS",
+      "11. Arguments in registers: FIRST SECOND SHADOW",
+      "12. The 64-bit filler: MNEMONIC REGISTER BYTES",
   };
   for (const char* exercise : exercises) {
     EXPECT_NE(result.output.find(std::string("\n") + exercise + "\n"), std::string::npos)

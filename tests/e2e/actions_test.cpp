@@ -101,9 +101,13 @@ TEST(ActionsTest, TwoSendsBeforeTheServerReadsGiveOneHexLine) {
   Program program;
   ASSERT_TRUE(program.Start());
   // Both clicks are queued before the program takes the first, so the
-  // server's read notification comes after both sends.
+  // server's read notification comes after both sends. The program's thread
+  // is held while they are posted: it could otherwise take the first click,
+  // and its bytes' notification, between the two posts.
+  ASSERT_NE(SuspendThread(program.main_thread()), static_cast<DWORD>(-1));
   PostMessageW(program.Button(L"魔法"), BM_CLICK, 0, 0);
   PostMessageW(program.Button(L"普攻"), BM_CLICK, 0, 0);
+  ResumeThread(program.main_thread());
   ASSERT_TRUE(program.WaitForLines(3));
   Sleep(200);
   EXPECT_EQ(program.LogLines(), (Lines{"魔法 魔法\r\n", "普攻 \r\n", "B17F3905C6D5B9A5\r\n"}));

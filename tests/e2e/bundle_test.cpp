@@ -73,8 +73,10 @@ TEST_P(AnswerFilesTest, EveryAddressIsTheMapsAndEveryPracticeRoutineIsThere) {
 
 // The builds whose files ship (the moved copy is the tests' own).
 std::vector<kvtest::Build> BundledBuilds() {
-  std::vector<kvtest::Build> builds = kvtest::ShippedBuilds();
-  builds.resize(2);
+  std::vector<kvtest::Build> builds;
+  for (const kvtest::Build& build : kvtest::ShippedBuilds()) {
+    if (build.name != "aslr_moved") builds.push_back(build);
+  }
   return builds;
 }
 

@@ -28,23 +28,34 @@ uint32_t PreferredImageBase(const std::wstring& exe) {
     return file ? b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24 : 0u;
   };
   const uint32_t pe = u32(0x3C);
-  return pe == 0 ? 0 : u32(pe + 24 + 28);  // the optional header's ImageBase
+  if (pe == 0) return 0;
+  // The optional header's ImageBase: after BaseOfData in PE32, 8 bytes
+  // without it in PE32+ (the 64-bit builds' base lies below 4 GiB).
+  const bool pe32_plus = (u32(pe + 24) & 0xFFFF) == 0x20B;
+  return pe32_plus ? u32(pe + 24 + 24) : u32(pe + 24 + 28);
 }
 
 void PrintTo(const Build& build, std::ostream* out) { *out << build.name; }
 
 namespace {
+#ifdef KESTRAVO_ASLR_EXE
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+#endif
 std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L"\\/") + 1); }
 }  // namespace
 
 std::vector<Build> ShippedBuilds() {
   const std::wstring exe = ProgramPath();
+  std::vector<Build> builds = {
+      {KESTRAVO_BUILD_NAME, exe, MapPath(), FileName(exe), PreferredImageBase(exe), true}};
+#ifdef KESTRAVO_ASLR_EXE
   const std::wstring aslr = Wide(KESTRAVO_ASLR_EXE);
   const std::wstring moved = Wide(KESTRAVO_MOVED_EXE);
-  return {{"fixed", exe, MapPath(), FileName(exe), PreferredImageBase(exe), true},
-          {"aslr", aslr, KESTRAVO_ASLR_MAP, FileName(aslr), PreferredImageBase(aslr), false},
-          {"aslr_moved", moved, KESTRAVO_ASLR_MAP, FileName(moved), PreferredImageBase(aslr), false}};
+  builds.push_back({"aslr", aslr, KESTRAVO_ASLR_MAP, FileName(aslr), PreferredImageBase(aslr), false});
+  builds.push_back(
+      {"aslr_moved", moved, KESTRAVO_ASLR_MAP, FileName(moved), PreferredImageBase(aslr), false});
+#endif
+  return builds;
 }
 
 Program::~Program() {

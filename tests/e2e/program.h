@@ -28,8 +28,9 @@ struct Build {
   // written as module+offset.
   bool fixed_base;
 };
-// The fixed build, the moving one, and the moving one loaded elsewhere than
-// its preferred base.
+// The builds of this tree: in the 32-bit one the fixed build, the moving one,
+// and the moving one loaded elsewhere than its preferred base; in the 64-bit
+// one kestravo64.exe.
 std::vector<Build> ShippedBuilds();
 void PrintTo(const Build& build, std::ostream* out);  // names the build in test output
 // The preferred image base written in a PE file's header, 0 if unreadable.
@@ -51,6 +52,7 @@ class Program {
   bool Start(const std::wstring& exe = ProgramPath());
   HWND window() const { return window_; }
   HANDLE process() const { return process_.hProcess; }
+  HANDLE main_thread() const { return process_.hThread; }  // the GUI thread
   DWORD process_id() const { return process_.dwProcessId; }
 
   HWND Child(const wchar_t* class_name, const wchar_t* text) const;

@@ -19,11 +19,13 @@ mkdir -p "$first"
 if [ -d "$source_root/.git" ]; then cp -r "$source_root/.git" "$first/.git"; fi
 cp -a "$first" "$second"
 for copy in "${copies[@]}"; do
-  KESTRAVO_BUILD_DIR="$copy/out" KESTRAVO_DIST_DIR="$copy/dist" "$copy/scripts/package" >/dev/null
+  KESTRAVO_BUILD_DIR="$copy/out" KESTRAVO_BUILD64_DIR="$copy/out64" KESTRAVO_DIST_DIR="$copy/dist" \
+    "$copy/scripts/package" >/dev/null
 done
 
 status=0
-for file in out/kestravo.exe out/kestravo-aslr.exe out/kestravo-check.exe dist/SHA256SUMS; do
+for file in out/kestravo.exe out/kestravo-aslr.exe out64/kestravo64.exe out/kestravo-check.exe \
+  dist/SHA256SUMS; do
   if cmp -s "$first/$file" "$second/$file"; then
     echo "same: $file"
   else

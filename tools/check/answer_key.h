@@ -29,6 +29,9 @@ enum class Nudge : uint8_t {
   kStackCleanup,
   kSecondCopy,
   kValueInData,
+  kSwappedRegisters,
+  kShadowWithAlignment,
+  kAlignmentAndShadow,
 };
 
 // One hashed value for one answer slot: the right one (kNone) or a known miss.

@@ -69,6 +69,25 @@ const std::vector<Exercise>& Exercises() {
        {{L"ADDRESS", Kind::kAddress}},
        Nudge::kSwapped,
        L"kestravo-aslr.exe"},
+      {11,
+       {L"Arguments in registers", L"寄存器里的参数"},
+       {L"in kestravo64.exe, the registers that carry the two arguments of 群功's two-argument "
+        L"routine (first argument first), and how many bytes of shadow space a caller reserves "
+        L"for it",
+        L"在 kestravo64.exe 中，传递“群功”那个双参数函数的两个参数的寄存器（第一个参数在前），"
+        L"以及调用者为它预留多少字节的影子空间"},
+       {{L"FIRST", Kind::kWord}, {L"SECOND", Kind::kWord}, {L"SHADOW", Kind::kNumber}},
+       Nudge::kSwappedRegisters,
+       L"kestravo64.exe"},
+      {12,
+       {L"The 64-bit filler", L"64 位的填充字节"},
+       {L"in kestravo64.exe, the instruction that byte 0x50 encodes (mnemonic, then register), "
+        L"and by how many bytes the two runs of it together lower the stack pointer",
+        L"在 kestravo64.exe 中，字节 0x50 编码的指令（先助记符，后寄存器），以及两段这样的字节合起来"
+        L"使栈指针降低多少字节"},
+       {{L"MNEMONIC", Kind::kWord}, {L"REGISTER", Kind::kWord}, {L"BYTES", Kind::kNumber}},
+       Nudge::kSwapped,
+       L"kestravo64.exe"},
   };
   return exercises;
 }
@@ -140,6 +159,14 @@ const Text& NudgeText(Nudge nudge) {
   static const Text kValueInData = {
       L"That is the code that sends the value; the value itself lives in data.",
       L"那是发送这个值的代码；值本身存放在数据中。"};
+  static const Text kSwappedRegisters = {L"The right registers, in the wrong order.",
+                                         L"寄存器对了，顺序反了。"};
+  static const Text kShadowWithAlignment = {
+      L"That includes the 8 bytes that align the stack; how many are the shadow space?",
+      L"这包括了用来对齐栈的 8 个字节；其中影子空间占多少字节？"};
+  static const Text kAlignmentAndShadow = {
+      L"That also counts the alignment and the shadow space; count only the pushes.",
+      L"这还算上了对齐和影子空间；只算压栈的字节。"};
   switch (nudge) {
     case Nudge::kNone: return kNone;
     case Nudge::kInsideRoutine: return kInsideRoutine;
@@ -161,6 +188,9 @@ const Text& NudgeText(Nudge nudge) {
     case Nudge::kStackCleanup: return kStackCleanup;
     case Nudge::kSecondCopy: return kSecondCopy;
     case Nudge::kValueInData: return kValueInData;
+    case Nudge::kSwappedRegisters: return kSwappedRegisters;
+    case Nudge::kShadowWithAlignment: return kShadowWithAlignment;
+    case Nudge::kAlignmentAndShadow: return kAlignmentAndShadow;
   }
   return kNone;  // an id from a newer key
 }
