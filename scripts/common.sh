@@ -109,6 +109,23 @@ start_wine() {
   wineserver -w
   wineserver -p 60
   wine cmd /c exit </dev/null >/dev/null 2>&1
+  hold_desktop
+}
+
+DESKTOP_HOLD_FD=
+# Keeps a program on the default desktop until stop_wine. Wine's desktop
+# process ends about a second after the last program leaves the desktop, and
+# the next program to come starts it again as its own child: that child keeps
+# the program's output open (ctest waits for it) until the desktop next
+# empties, long after the program itself ended. Held from here, the desktop
+# process outlives every test and inherits no test's output.
+hold_desktop() {
+  local fifo
+  fifo=$(mktemp -u) && mkfifo "$fifo" || return 1
+  # The pause waits for input that never comes; closing the fifo ends it.
+  wine cmd /c pause <"$fifo" >/dev/null 2>&1 &
+  exec {DESKTOP_HOLD_FD}>"$fifo"
+  rm -f "$fifo"
 }
 
 # Sets the prefix up the way Windows is: caption buttons drawn with Marlett,
@@ -135,5 +152,7 @@ REG
 }
 
 stop_wine() {
+  if [ -n "$DESKTOP_HOLD_FD" ]; then exec {DESKTOP_HOLD_FD}>&-; fi
+  DESKTOP_HOLD_FD=
   wineserver -k 2>/dev/null || true
 }
