@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -151,7 +152,7 @@ TEST(RobustnessTest, ResetsAndHalfClosesLoseNothingThatArrived) {
 
 struct Flood {
   SOCKET socket;
-  volatile bool stop;
+  std::atomic<bool> stop{false};
   static DWORD WINAPI Run(void* arg) {
     auto* f = static_cast<Flood*>(arg);
     const std::string chunk = Pattern(64 * 1024, 3);
@@ -168,7 +169,8 @@ TEST(RobustnessTest, APeerThatNeverStopsSendingLeavesTheWindowResponsiveAndMemor
   const size_t idle = program.WorkingSet();
   RawSocket peer;
   ASSERT_TRUE(peer.Connect(kvtest::kPort));
-  Flood flood = {peer.handle(), false};
+  Flood flood;
+  flood.socket = peer.handle();
   HANDLE writer = CreateThread(nullptr, 0, &Flood::Run, &flood, 0, nullptr);
   ASSERT_NE(writer, nullptr);
   for (int press = 0; press < 6; ++press) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -182,8 +183,8 @@ void OnStreamData() {
 
 struct Flood {
   SOCKET socket;
-  volatile bool stop;
-  volatile size_t sent;
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> sent{0};
 
   static DWORD WINAPI Run(void* arg) {
     auto* f = static_cast<Flood*>(arg);
@@ -206,7 +207,8 @@ TEST_F(LinkTest, APeerThatNeverStopsSendingLeavesTheLoopResponsive) {
   ASSERT_TRUE(peer.Connect(port_));
   ASSERT_TRUE(PumpUntil([] { return Count('E') == 1; }));
   // The peer writes from its own thread as fast as the socket takes it.
-  Flood flood = {peer.handle(), false, 0};
+  Flood flood;
+  flood.socket = peer.handle();
   HANDLE writer = CreateThread(nullptr, 0, &Flood::Run, &flood, 0, nullptr);
   ASSERT_NE(writer, nullptr);
   // A message posted behind the flood's notifications (a click, say) waits
