@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 
 namespace app {
 namespace {
@@ -37,11 +37,11 @@ bool FilterKey(const MSG& msg) {
 void InitialiseApplicationLayer() {
   g_loop_running = false;
   g_loaded_windows.clear();
-  InstallOutOfMemoryHandler();
+  base::InstallOutOfMemoryHandler();
 }
 
 void EndApplicationLayer() {
-  RunExitRoutine();
+  base::RunExitRoutine();
 }
 
 void SetLoopRunning() { g_loop_running = true; }

@@ -1,8 +1,8 @@
 #include "app/start_program.h"
 
-#include "app/app_exit.h"
 #include "app/app_layer.h"
 #include "app/practice_window.h"
+#include "base/process_end.h"
 #include "link/link_client.h"
 #include "script/script_module.h"
 
@@ -16,7 +16,7 @@ void OnWindowDestroying() { link_client->Disconnect(); }
 int32_t StartProgram() {
   app::InitialiseApplicationLayer();
   ScriptModuleStart();
-  app::StoreExitRoutine(&ScriptModuleTeardown);
+  base::StoreExitRoutine(&ScriptModuleTeardown);
   ScriptModuleInit();
   LoadPracticeWindow();
   app::SetLoopRunning();

@@ -1,8 +1,8 @@
 #include "app/window_description.h"
 
+#include "app/hex_log.h"
 #include "app/practice_actions.h"
 #include "app/start_program.h"
-#include "link/hex_log.h"
 #include "link/link_client.h"
 #include "link/link_server.h"
 

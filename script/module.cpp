@@ -1,4 +1,4 @@
-#include "app/app_exit.h"
+#include "base/process_end.h"
 #include "script/module_state.h"
 #include "script/script_module.h"
 #include "script/variables.h"
@@ -14,7 +14,7 @@ int32_t error_flag = 0;
 Text last_error_text;
 int32_t init_marker = 0;
 
-void FatalRangeError() { app::FatalError(u"下标越界"); }
+void FatalRangeError() { base::FatalError(u"下标越界"); }
 
 }  // namespace script
 

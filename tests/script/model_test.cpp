@@ -721,7 +721,7 @@ TEST_P(ScriptModelTest, RandomSequencesAgreeWithTheModel) {
 
   // Teardown releases every record, text and Variant (LeakSanitizer checks)
   // and leaves the load state.
-  app::RunExitRoutine();
+  base::RunExitRoutine();
   live_.clear();
   ExpectModuleInLoadState();
 }

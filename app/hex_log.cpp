@@ -1,4 +1,4 @@
-#include "link/hex_log.h"
+#include "app/hex_log.h"
 
 #include <string>
 
