@@ -7,6 +7,7 @@
 
 #include "app/app_layer.h"
 #include "app/window_description.h"
+#include "link/foreign_sends.h"
 #include "link/link_client.h"
 #include "link/link_server.h"
 #include "script/text.h"
@@ -59,9 +60,19 @@ std::wstring Wide(const char* gbk) {
 
 const ControlRecord& WindowRecord() { return kPracticeWindowDescription[0]; }
 
-void RaiseEvent(const ControlRecord& record, int32_t event) {
+void RaiseEvent(const ControlRecord& record, ControlEvent event) {
   for (const EventBinding& binding : record.bindings) {
     if (binding.handler != nullptr && binding.event == event) binding.handler();
+  }
+}
+
+// Binds an endpoint's events as its record lists them (every one of the
+// endpoint's own kind: the description is checked when it is compiled).
+template <typename Endpoint>
+void BindEndpoint(Endpoint& endpoint, const ControlRecord& record) {
+  for (const EventBinding& binding : record.bindings) {
+    if (binding.handler == nullptr) continue;
+    endpoint.Bind(static_cast<typename Endpoint::Event>(binding.event.index()), binding.handler);
   }
 }
 
@@ -187,17 +198,13 @@ void CreateControls(HWND window) {
       case ControlKind::kTcpServer:
         g_state.server = std::make_unique<LinkServer>(window);
         link_server = g_state.server.get();
-        for (const EventBinding& binding : record.bindings) {
-          if (binding.handler != nullptr) link_server->Bind(binding.event, binding.handler);
-        }
+        BindEndpoint(*link_server, record);
         link_server->Listen();
         break;
       case ControlKind::kTcpClient:
         g_state.client = std::make_unique<LinkClient>(window);
         link_client = g_state.client.get();
-        for (const EventBinding& binding : record.bindings) {
-          if (binding.handler != nullptr) link_client->Bind(binding.event, binding.handler);
-        }
+        BindEndpoint(*link_client, record);
         break;
       case ControlKind::kEditBox: {
         HWND box = CreateControl(window, record, id);
@@ -234,7 +241,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       const int index = LOWORD(wparam) - kFirstControlId;
       if (HIWORD(wparam) == BN_CLICKED && index > 0 && index < kPracticeWindowRecordCount &&
           kPracticeWindowDescription[index].kind == ControlKind::kPushButton) {
-        RaiseEvent(kPracticeWindowDescription[index], kButtonClicked);
+        RaiseEvent(kPracticeWindowDescription[index], ButtonEvent::kClicked);
         return 0;
       }
       break;
@@ -247,12 +254,11 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
       break;
     case kAppendMessage:
       AppendOnWindowThread(reinterpret_cast<const char*>(lparam));
-      link::EndForeignSend();
       return 0;
     case WM_DESTROY:
       KillTimer(hwnd, kRepaintTimer);
       // Before the controls go: the will-be-destroyed event.
-      RaiseEvent(WindowRecord(), kWindowWillBeDestroyed);
+      RaiseEvent(WindowRecord(), WindowEvent::kWillBeDestroyed);
       return 0;
     case WM_NCDESTROY:
       // The controls are gone; the link endpoints close their sockets.
@@ -287,12 +293,16 @@ bool RegisterWindowClass(const std::wstring& name) {
 }  // namespace
 
 extern "C" void AppendToLog(const char* text) {
-  if (g_state.window == nullptr) return;
-  if (GetCurrentThreadId() != g_state.thread) {
-    SendMessageW(g_state.window, kAppendMessage, 0, reinterpret_cast<LPARAM>(text));
+  if (g_state.window != nullptr && GetCurrentThreadId() == g_state.thread) {
+    AppendOnWindowThread(text);
     return;
   }
-  AppendOnWindowThread(text);
+  // Another thread: the window's own thread appends the line before the
+  // call returns. Then this thread's send, if it made one, has its line.
+  if (g_state.window != nullptr) {
+    SendMessageW(g_state.window, kAppendMessage, 0, reinterpret_cast<LPARAM>(text));
+  }
+  loopback::EndForeignSend();
 }
 
 HWND LoadPracticeWindow() {
@@ -315,7 +325,7 @@ HWND LoadPracticeWindow() {
                FALSE);
   CreateControls(window);
   ArrangeTabOrder(window);
-  RaiseEvent(record, kWindowCreated);
+  RaiseEvent(record, WindowEvent::kCreated);
   if (!IsWindow(window)) return nullptr;  // closed while loading
   if (record.visible) {
     ShowWindow(window, SW_SHOW);
