@@ -4,10 +4,11 @@
 
 #include "app/practice_window.h"
 #include "link/hex.h"
-#include "link/link_server.h"
 
 void OnServerDataArrival() {
-  std::string line = BytesToHex(link_server->GetData());
+  PracticeWindow* window = PracticeWindow::Loaded();
+  if (window == nullptr || window->server() == nullptr) return;
+  std::string line = BytesToHex(window->server()->GetData());
   line += "\r\n";
   AppendToLog(line.c_str());
 }
