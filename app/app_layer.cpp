@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 
 namespace app {
 namespace {
@@ -37,11 +37,11 @@ bool FilterKey(const MSG& msg) {
 void InitialiseApplicationLayer() {
   g_loop_running = false;
   g_loaded_windows.clear();
-  InstallOutOfMemoryHandler();
+  base::InstallOutOfMemoryHandler();
 }
 
 void EndApplicationLayer() {
-  RunExitRoutine();
+  base::RunExitRoutine();
 }
 
 void SetLoopRunning() { g_loop_running = true; }
@@ -63,16 +63,17 @@ void RemoveLoadedWindow(HWND window) {
 
 bool HasLoadedWindows() { return !g_loaded_windows.empty(); }
 
-int RunEventLoop() {
-  MSG msg;
+int RunEventLoop(TakeMessage take) {
   for (;;) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
+    MSG msg = {};
+    const BOOL got = take(&msg, nullptr, 0, 0);
+    // A failed take leaves the message undefined: nothing of it is read.
+    if (got == -1) return kLoopFailed;
+    if (got == 0) return static_cast<int>(msg.wParam);
     if (FilterKey(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : 0;
 }
 
 }  // namespace app

@@ -22,8 +22,14 @@ void AddLoadedWindow(HWND window, KeyFilter filter);
 void RemoveLoadedWindow(HWND window);
 bool HasLoadedWindows();
 
+// Where the loop takes its messages from: GetMessageW, or a test's stand-in.
+using TakeMessage = BOOL(WINAPI*)(LPMSG msg, HWND window, UINT first, UINT last);
+
+// What RunEventLoop returns when taking a message failed.
+constexpr int kLoopFailed = -1;
+
 // Takes, translates and dispatches messages until a quit request. Returns
-// the quit code.
-int RunEventLoop();
+// the quit code, or kLoopFailed when a message could not be taken.
+int RunEventLoop(TakeMessage take = &GetMessageW);
 
 }  // namespace app

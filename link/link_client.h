@@ -2,45 +2,27 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "link/byte_string.h"
+#include "link/endpoint.h"
 #include "link/socket_layer.h"
 
 class LinkClient;
 
 // The send operation as a plain C-linkage routine, so that routines written
 // in assembly call it directly and nothing stands between them and the
-// platform's send.
+// platform's send. A null client has no connection: the answer is false.
 extern "C" bool LinkClientSend(LinkClient* client, const uint8_t* data, int32_t length);
 
-namespace link {
+enum class LinkClientEvent { kDataArrival = 0, kDisconnected = 1 };
 
-// A send made on another thread than the endpoints' own (a learner's thread
-// started at a routine's address) is followed by its log line, which that
-// thread hands over to the window's thread. Until the line is in, the server
-// holds back what it receives, so that the line still comes before the hex of
-// its bytes.
-void EndForeignSend();
-// On the endpoints' thread: waits, taking only messages sent by other
-// threads, until every foreign send has its line, or gives up after a while
-// (a thread that sends and never logs).
-void AwaitForeignSends();
-
-}  // namespace link
-
-class LinkClient : private link::NotifyWindow::Sink {
+class LinkClient : public loopback::Endpoint<LinkClientEvent, 2> {
  public:
-  using EventHandler = void (*)();
-  enum Event { kDataArrival = 0, kDisconnected = 1, kEventCount = 2 };
+  using Event = LinkClientEvent;
 
-  // `parent` receives the hidden notification window as a child; null makes
-  // it a message-only window.
   explicit LinkClient(HWND parent = nullptr);
   ~LinkClient();
-  LinkClient(const LinkClient&) = delete;
-  LinkClient& operator=(const LinkClient&) = delete;
 
   bool Connect(const std::string& address, int32_t port);
   bool Send(const ByteString& data) {
@@ -48,10 +30,6 @@ class LinkClient : private link::NotifyWindow::Sink {
   }
   void Disconnect();
 
-  void Bind(int event_index, EventHandler handler);
-  ByteString GetData() const { return current_data_; }
-
-  bool socket_layer_ready() const { return layer_.ready(); }
   bool connected() const { return connected_; }
   // The local port of the connection, 0 without one (tests name the peer by it).
   int LocalPort() const;
@@ -59,16 +37,9 @@ class LinkClient : private link::NotifyWindow::Sink {
  private:
   friend bool LinkClientSend(LinkClient*, const uint8_t*, int32_t);
 
-  void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
-  void CloseCurrent();
-  void Raise(Event event);
-  link::BurstEnd RaiseBurst();
+  void OnSocketEvent(const loopback::Watched& from, WORD event, WORD error) override;
 
-  link::SocketLayer layer_;
-  link::NotifyWindow window_;
   DWORD thread_;
-  SOCKET socket_ = INVALID_SOCKET;
+  loopback::Watched socket_;
   bool connected_ = false;
-  ByteString current_data_;
-  EventHandler handlers_[kEventCount] = {};
 };

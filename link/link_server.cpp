@@ -2,112 +2,106 @@
 
 #include <algorithm>
 
-#include "link/burst.h"
-#include "link/link_client.h"
+#include "link/foreign_sends.h"
 
-LinkServer::LinkServer(HWND parent, int32_t port) : window_(parent, this), port_(port) {}
+LinkServer::LinkServer(HWND parent, int32_t port) : Endpoint(parent), port_(port) {}
 
 LinkServer::~LinkServer() {
-  for (const Peer& peer : peers_) {
-    link::Unwatch(peer.socket);
-    link::CloseSocket(peer.socket);
-  }
+  for (Peer& peer : peers_) Close(&peer.socket);
   peers_.clear();
-  if (listener_ != INVALID_SOCKET) {
-    link::Unwatch(listener_);
-    link::CloseSocket(listener_);
-  }
+  Close(&listener_);
 }
 
 bool LinkServer::Listen() {
-  if (!layer_.ready()) return false;
-  if (listener_ != INVALID_SOCKET) {
-    link::Unwatch(listener_);
-    link::CloseSocket(listener_);
-    listener_ = INVALID_SOCKET;
-  }
-  SOCKET socket = link::OpenTcpSocket();
+  if (!socket_layer_ready()) return false;
+  Close(&listener_);
+  const SOCKET socket = loopback::OpenTcpSocket();
   if (socket == INVALID_SOCKET) return false;
-  if (port_ < 0 || port_ > 65535 || !link::BindAndListenAny(socket, port_) ||
-      !link::Watch(socket, window_.hwnd(), FD_ACCEPT)) {
-    link::CloseSocket(socket);
+  if (port_ < 0 || port_ > 65535 || !loopback::BindAndListenAny(socket, port_)) {
+    loopback::UnwatchAndClose(socket);
     return false;
   }
-  listener_ = socket;
+  listener_ = Watch(socket, FD_ACCEPT);
+  if (listener_.message == 0) {
+    Close(&listener_);
+    return false;
+  }
   return true;
 }
 
-void LinkServer::Bind(int event_index, EventHandler handler) {
-  if (event_index >= 0 && event_index < kEventCount) handlers_[event_index] = handler;
+SOCKET LinkServer::AcceptPeer(SOCKET listener, std::string* name) {
+  return loopback::AcceptPeer(listener, name);
 }
 
-void LinkServer::Raise(Event event, const std::string& peer) {
-  current_peer_ = peer;
-  if (handlers_[event] != nullptr) handlers_[event]();
-  current_peer_.clear();
-}
-
-LinkServer::Peer* LinkServer::FindPeer(SOCKET socket) {
+LinkServer::Peer* LinkServer::FindPeer(const loopback::Watched& socket) {
   for (Peer& peer : peers_) {
     if (peer.socket == socket) return &peer;
   }
   return nullptr;
 }
 
-void LinkServer::OnSocketEvent(SOCKET socket, WORD event, WORD /*error*/) {
-  if (listener_ == INVALID_SOCKET) return;
+void LinkServer::OnSocketEvent(const loopback::Watched& from, WORD event, WORD /*error*/) {
+  if (!listener_.open()) return;
   if (event == FD_ACCEPT) {
-    if (socket == listener_) Accept();
-  } else if (event == FD_READ) {
+    if (from == listener_) Accept();
+    return;
+  }
+  // Notifications of sockets that are not listed are strays of closed ones
+  // (whose handle values may already be in use again): they are dropped.
+  Peer* peer = FindPeer(from);
+  if (peer == nullptr) return;
+  if (event == FD_READ) {
     // The platform posts a read notification for every read made while bytes
     // remain, so under a flood they pile up in the queue. Bytes that arrive
     // on an emptied socket are read at once; while a peer keeps more waiting
     // than a burst takes, its bursts are read by a pass queued behind what is
     // already waiting, one burst per peer and pass: a click that came in
     // meanwhile waits for one burst, not for a pile of them.
-    if (Peer* peer = FindPeer(socket)) {
-      if (peer->drained && !peer->readable) {
-        ReadBurstOf(socket);
-      } else {
-        peer->readable = true;
-        QueueReadPass();
-      }
+    if (peer->drained && !peer->readable) {
+      ReadBurstOf(from);
+    } else {
+      peer->readable = true;
+      QueueReadPass();
     }
   } else if (event == FD_CLOSE) {
-    link::AwaitForeignSends();
-    PeerClosed(socket);
+    PeerClosed(from);
   }
 }
 
 void LinkServer::Accept() {
   std::string name;
-  SOCKET socket = link::AcceptPeer(listener_, &name);
+  const SOCKET socket = AcceptPeer(listener_.socket, &name);
   if (socket == INVALID_SOCKET) return;
   // An accepted socket inherits the listener's notifications: set its own at once.
-  if (!link::Watch(socket, window_.hwnd(), FD_READ | FD_CLOSE)) {
-    link::Unwatch(socket);
-    link::CloseSocket(socket);
+  const loopback::Watched watched = Watch(socket, FD_READ | FD_CLOSE);
+  if (watched.message == 0) {
+    loopback::UnwatchAndClose(socket);
     return;
   }
-  peers_.push_back(Peer{socket, name, false, true});
-  Raise(kClientEntered, name);
+  // A peer that closed or reset between the accept and the watch is never
+  // notified of: a first read, queued behind its ClientEntered, finds it gone
+  // (after whatever it sent). Otherwise it would stay listed, and its socket
+  // open, for as long as the program runs.
+  peers_.push_back(Peer{watched, name, true, false});
+  Raise(Event::kClientEntered, name);
+  QueueReadPass();
 }
 
 void LinkServer::QueueReadPass() {
   if (read_pass_queued_) return;
   read_pass_queued_ = true;
-  window_.PostDeferredWork();
+  PostDeferredWork();
 }
 
 void LinkServer::OnDeferredWork() {
   read_pass_queued_ = false;
-  if (listener_ == INVALID_SOCKET) return;
+  if (!listener_.open()) return;
   // Handlers may change the peer list: take the sockets first, look each up again.
-  std::vector<SOCKET> readable;
-  for (Peer& peer : peers_) {
+  std::vector<loopback::Watched> readable;
+  for (const Peer& peer : peers_) {
     if (peer.readable) readable.push_back(peer.socket);
   }
-  for (SOCKET socket : readable) {
+  for (const loopback::Watched& socket : readable) {
     Peer* peer = FindPeer(socket);
     if (peer == nullptr || !peer->readable) continue;
     peer->readable = false;
@@ -115,11 +109,15 @@ void LinkServer::OnDeferredWork() {
   }
 }
 
-void LinkServer::ReadBurstOf(SOCKET socket) {
-  link::AwaitForeignSends();
-  const bool capped = ReceiveFrom(socket) == link::BurstEnd::kCapped;
+void LinkServer::ReadBurstOf(const loopback::Watched& socket) {
+  const loopback::BurstEnd end = ReceiveFrom(socket);
+  if (end == loopback::BurstEnd::kPeerGone) {
+    Leave(socket);
+    return;
+  }
   // The handler may have closed the peer meanwhile: look it up again.
   if (Peer* peer = FindPeer(socket)) {
+    const bool capped = end == loopback::BurstEnd::kCapped;
     peer->drained = !capped;
     if (capped) {
       peer->readable = true;
@@ -128,37 +126,34 @@ void LinkServer::ReadBurstOf(SOCKET socket) {
   }
 }
 
-link::BurstEnd LinkServer::ReceiveFrom(SOCKET socket) {
+loopback::BurstEnd LinkServer::ReceiveFrom(const loopback::Watched& socket) {
   const Peer* peer = FindPeer(socket);
-  if (peer == nullptr) return link::BurstEnd::kUnreadable;  // a stray for a closed socket
-  ByteString burst;
-  const link::BurstEnd end = link::ReadOneBurst(socket, &burst);
-  if (!burst.empty()) {
-    const std::string name = peer->name;
-    current_data_ = std::move(burst);
-    Raise(kDataArrival, name);
-    current_data_.clear();
-  }
-  return end;
+  if (peer == nullptr) return loopback::BurstEnd::kUnreadable;
+  const std::string name = peer->name;
+  // Held back until every send of another thread has its line: its bytes
+  // may be in this burst, and its line goes first. Waiting after the read
+  // also covers a send that began while the burst was being read.
+  return ReadAndRaise(socket.socket, Event::kDataArrival, name, &loopback::AwaitForeignSends);
 }
 
-void LinkServer::PeerClosed(SOCKET socket) {
-  // Notifications for sockets that are not listed are strays of closed ones
-  // (whose handle values may already be in use again): they are dropped.
-  if (FindPeer(socket) == nullptr) return;
+void LinkServer::PeerClosed(const loopback::Watched& socket) {
   // The close can be posted while bytes are still unread (a peer that sends
   // and closes, or resets, at once): they are logged before the peer leaves,
   // a burst per notification so that the loop stays responsive.
-  if (ReceiveFrom(socket) == link::BurstEnd::kCapped) {
-    window_.Repost(socket, FD_CLOSE);
+  if (ReceiveFrom(socket) == loopback::BurstEnd::kCapped) {
+    Repost(socket, FD_CLOSE);
     return;
   }
+  Leave(socket);
+}
+
+void LinkServer::Leave(const loopback::Watched& socket) {
   auto it = std::find_if(peers_.begin(), peers_.end(),
-                         [socket](const Peer& peer) { return peer.socket == socket; });
+                         [&socket](const Peer& peer) { return peer.socket == socket; });
   if (it == peers_.end()) return;  // the handler closed the server's peers meanwhile
   const std::string name = it->name;
+  loopback::Watched closing = it->socket;
   peers_.erase(it);
-  Raise(kClientLeft, name);
-  link::Unwatch(socket);
-  link::CloseSocket(socket);
+  Raise(Event::kClientLeft, name);
+  Close(&closing);
 }

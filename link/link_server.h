@@ -7,59 +7,56 @@
 #include <vector>
 
 #include "link/byte_string.h"
+#include "link/endpoint.h"
 #include "link/socket_layer.h"
 
-class LinkServer : private link::NotifyWindow::Sink {
+enum class LinkServerEvent { kDataArrival = 0, kClientEntered = 1, kClientLeft = 2 };
+
+class LinkServer : public loopback::Endpoint<LinkServerEvent, 3> {
  public:
-  using EventHandler = void (*)();
-  enum Event { kDataArrival = 0, kClientEntered = 1, kClientLeft = 2, kEventCount = 3 };
+  using Event = LinkServerEvent;
   static constexpr int32_t kDefaultPort = 19730;
 
   explicit LinkServer(HWND parent = nullptr, int32_t port = kDefaultPort);
   // Closes every peer, raising nothing, then the listening socket.
   ~LinkServer();
-  LinkServer(const LinkServer&) = delete;
-  LinkServer& operator=(const LinkServer&) = delete;
 
   bool Listen();
-  // Inside a DataArrival handler the bytes of that burst, elsewhere empty.
-  ByteString GetData() const { return current_data_; }
   // The peer of the event being raised, elsewhere empty.
-  const std::string& CurrentPeer() const { return current_peer_; }
+  const std::string& CurrentPeer() const { return current_peer(); }
 
-  void Bind(int event_index, EventHandler handler);
-
-  bool socket_layer_ready() const { return layer_.ready(); }
-  bool listening() const { return listener_ != INVALID_SOCKET; }
+  bool listening() const { return listener_.open(); }
   int32_t port() const { return port_; }
   size_t peer_count() const { return peers_.size(); }
 
+ protected:
+  // Accepts one waiting connection; a seam for tests that need something to
+  // happen to the peer between its accept and its watch.
+  virtual SOCKET AcceptPeer(SOCKET listener, std::string* name);
+
  private:
   struct Peer {
-    SOCKET socket;
+    loopback::Watched socket;
     std::string name;
     bool readable;  // a read notification came; its burst is still to be read
     bool drained;   // the last burst emptied the socket
   };
 
-  void OnSocketEvent(SOCKET socket, WORD event, WORD error) override;
+  void OnSocketEvent(const loopback::Watched& from, WORD event, WORD error) override;
   void OnDeferredWork() override;
-  void QueueReadPass();
-  // Reads one burst and notes whether more is waiting.
-  void ReadBurstOf(SOCKET socket);
   void Accept();
-  link::BurstEnd ReceiveFrom(SOCKET socket);
-  void PeerClosed(SOCKET socket);
-  Peer* FindPeer(SOCKET socket);
-  void Raise(Event event, const std::string& peer);
+  void QueueReadPass();
+  // Reads one burst and notes whether more is waiting; a peer found gone
+  // leaves as if its close notification had come.
+  void ReadBurstOf(const loopback::Watched& socket);
+  loopback::BurstEnd ReceiveFrom(const loopback::Watched& socket);
+  void PeerClosed(const loopback::Watched& socket);
+  // Removes the peer, raises ClientLeft, then closes its socket.
+  void Leave(const loopback::Watched& socket);
+  Peer* FindPeer(const loopback::Watched& socket);
 
-  link::SocketLayer layer_;
-  link::NotifyWindow window_;
   int32_t port_;
-  SOCKET listener_ = INVALID_SOCKET;
+  loopback::Watched listener_;
   std::vector<Peer> peers_;
   bool read_pass_queued_ = false;
-  ByteString current_data_;
-  std::string current_peer_;
-  EventHandler handlers_[kEventCount] = {};
 };

@@ -4,10 +4,16 @@
 
 #include <cstdio>
 
-namespace link {
+namespace loopback {
 namespace {
 
 const wchar_t kNotifyClass[] = L"KestravoLinkNotify";
+
+// The messages socket notifications come with, one per watch, taken in turn;
+// and the one an endpoint posts to itself for work it deferred.
+constexpr UINT kWorkMessage = WM_APP + 0x41;
+constexpr UINT kFirstSocketMessage = WM_APP + 0x100;
+constexpr UINT kLastSocketMessage = 0xBFFF;
 
 void RegisterNotifyClass() {
   static bool registered = false;
@@ -31,7 +37,8 @@ SocketLayer::~SocketLayer() {
   if (ready_) WSACleanup();
 }
 
-NotifyWindow::NotifyWindow(HWND parent, Sink* sink) : sink_(sink) {
+NotifyWindow::NotifyWindow(HWND parent, Sink* sink)
+    : sink_(sink), next_message_(kFirstSocketMessage) {
   RegisterNotifyClass();
   hwnd_ = CreateWindowExW(0, kNotifyClass, L"", parent != nullptr ? WS_CHILD : 0, 0, 0, 0, 0,
                           parent != nullptr ? parent : HWND_MESSAGE, nullptr,
@@ -52,9 +59,9 @@ NotifyWindow::~NotifyWindow() {
 LRESULT CALLBACK NotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
   auto* self = reinterpret_cast<NotifyWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self != nullptr) {
-    if (msg == kSocketMessage) {
-      self->sink_->OnSocketEvent(static_cast<SOCKET>(wparam), WSAGETSELECTEVENT(lparam),
-                                 WSAGETSELECTERROR(lparam));
+    if (msg >= kFirstSocketMessage && msg <= kLastSocketMessage) {
+      self->sink_->OnSocketEvent(Watched{static_cast<SOCKET>(wparam), msg},
+                                 WSAGETSELECTEVENT(lparam), WSAGETSELECTERROR(lparam));
       return 0;
     }
     if (msg == kWorkMessage) {
@@ -70,9 +77,19 @@ LRESULT CALLBACK NotifyWindow::Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM l
   return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
 
-void NotifyWindow::Repost(SOCKET socket, WORD event) const {
+Watched NotifyWindow::Watch(SOCKET socket, long events) {
+  const UINT message = next_message_;
+  next_message_ = message == kLastSocketMessage ? kFirstSocketMessage : message + 1;
+  if (hwnd_ == nullptr || ::WSAAsyncSelect(socket, hwnd_, message, events) != 0) {
+    return Watched{socket, 0};
+  }
+  return Watched{socket, message};
+}
+
+void NotifyWindow::Repost(const Watched& socket, WORD event) const {
   if (hwnd_ != nullptr) {
-    PostMessageW(hwnd_, kSocketMessage, static_cast<WPARAM>(socket), WSAMAKESELECTREPLY(event, 0));
+    PostMessageW(hwnd_, socket.message, static_cast<WPARAM>(socket.socket),
+                 WSAMAKESELECTREPLY(event, 0));
   }
 }
 
@@ -82,18 +99,12 @@ void NotifyWindow::PostDeferredWork() const {
 
 SOCKET OpenTcpSocket() { return ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP); }
 
-void CloseSocket(SOCKET socket) {
-  if (socket != INVALID_SOCKET) ::closesocket(socket);
-}
-
-bool Watch(SOCKET socket, HWND window, long events) {
-  return window != nullptr && ::WSAAsyncSelect(socket, window, kSocketMessage, events) == 0;
-}
-
-void Unwatch(SOCKET socket) {
+void UnwatchAndClose(SOCKET socket) {
+  if (socket == INVALID_SOCKET) return;
   // Leaves the socket non-blocking; what is already queued is dropped by the
-  // endpoints, which match every notification against their live sockets.
+  // endpoints, which match every notification against their live watches.
   ::WSAAsyncSelect(socket, nullptr, 0, 0);
+  ::closesocket(socket);
 }
 
 bool ResolveIpv4(const std::string& address, in_addr* out) {
@@ -145,23 +156,18 @@ SOCKET AcceptPeer(SOCKET listener, std::string* name) {
   return socket;
 }
 
-BurstEnd ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst) {
+bool SocketSource::Readable(size_t* count) {
   u_long readable = 0;
-  if (::ioctlsocket(socket, FIONREAD, &readable) != 0) return BurstEnd::kUnreadable;
-  size_t want = readable < 1 ? 1 : readable;
-  size_t taken = 0;
-  while (taken < cap) {
-    if (want > cap - taken) want = cap - taken;
-    const size_t at = burst->size();
-    burst->resize(at + want);
-    const int got = ::recv(socket, reinterpret_cast<char*>(burst->data() + at),
-                           static_cast<int>(want), 0);
-    burst->resize(at + (got > 0 ? static_cast<size_t>(got) : 0));
-    if (got <= 0) return BurstEnd::kDrained;
-    taken += static_cast<size_t>(got);
-    want = piece;
-  }
-  return BurstEnd::kCapped;
+  if (::ioctlsocket(socket_, FIONREAD, &readable) != 0) return false;
+  *count = readable;
+  return true;
 }
 
-}  // namespace link
+long SocketSource::Read(uint8_t* into, size_t size) {
+  const int got = ::recv(socket_, reinterpret_cast<char*>(into), static_cast<int>(size), 0);
+  if (got > 0) return got;
+  if (got == 0) return kGone;
+  return ::WSAGetLastError() == WSAEWOULDBLOCK ? kWouldBlock : kGone;
+}
+
+}  // namespace loopback

@@ -1,5 +1,5 @@
 // Where the link meets the platform's sockets. Everything the two endpoints
-// ask of Winsock goes through here; the rest of link/ is plain logic.
+// ask of Winsock goes through here.
 #pragma once
 
 #include <winsock2.h>
@@ -8,14 +8,10 @@
 #include <cstdint>
 #include <string>
 
+#include "link/burst.h"
 #include "link/byte_string.h"
 
-namespace link {
-
-// The message a socket notification arrives with on an endpoint's window,
-// and the one an endpoint posts to itself for work it deferred.
-constexpr UINT kSocketMessage = WM_APP + 0x40;
-constexpr UINT kWorkMessage = WM_APP + 0x41;
+namespace loopback {
 
 class SocketLayer {
  public:
@@ -32,13 +28,28 @@ class SocketLayer {
   bool ready_ = false;
 };
 
+// A socket as its notifications name it: the handle and the message they
+// come with. The platform hands a closed socket's handle value out again at
+// once, and notifications of the closed socket may still be queued; the
+// message tells the two apart, since every watch takes a message of its own.
+struct Watched {
+  SOCKET socket = INVALID_SOCKET;
+  UINT message = 0;
+
+  bool open() const { return socket != INVALID_SOCKET; }
+  bool operator==(const Watched& other) const {
+    return socket == other.socket && message == other.message;
+  }
+  bool operator!=(const Watched& other) const { return !(*this == other); }
+};
+
 // A hidden window that receives an endpoint's socket notifications on the
 // GUI thread. A child of `parent`, or message-only when parent is null.
 class NotifyWindow {
  public:
   class Sink {
    public:
-    virtual void OnSocketEvent(SOCKET socket, WORD event, WORD error) = 0;
+    virtual void OnSocketEvent(const Watched& from, WORD event, WORD error) = 0;
     virtual void OnDeferredWork() {}
 
    protected:
@@ -51,8 +62,12 @@ class NotifyWindow {
   NotifyWindow& operator=(const NotifyWindow&) = delete;
 
   HWND hwnd() const { return hwnd_; }
+  // Asks for notifications of `events` on a message not in use by any other
+  // socket of this window; the socket becomes non-blocking. The result's
+  // message is 0 when the platform refused.
+  Watched Watch(SOCKET socket, long events);
   // Queues the notification again, behind what is already waiting.
-  void Repost(SOCKET socket, WORD event) const;
+  void Repost(const Watched& socket, WORD event) const;
   // Queues a call of the sink's OnDeferredWork behind what is already waiting.
   void PostDeferredWork() const;
 
@@ -61,15 +76,13 @@ class NotifyWindow {
 
   HWND hwnd_ = nullptr;
   Sink* sink_;
+  UINT next_message_;
 };
 
 SOCKET OpenTcpSocket();
-void CloseSocket(SOCKET socket);
-// Asks for notifications of `events` on `window`; the socket becomes
-// non-blocking. Returns false when the platform refused.
-bool Watch(SOCKET socket, HWND window, long events);
-// Stops all notifications for the socket (already posted ones may still come).
-void Unwatch(SOCKET socket);
+// Stops the socket's notifications (those already queued may still come),
+// then closes it.
+void UnwatchAndClose(SOCKET socket);
 
 // Resolves a dotted-decimal literal or a host name to its first IPv4 address.
 bool ResolveIpv4(const std::string& address, in_addr* out);
@@ -87,15 +100,20 @@ __attribute__((always_inline)) inline int WriteSome(SOCKET socket, const uint8_t
   return ::send(socket, reinterpret_cast<const char*>(data), length, 0);
 }
 
-enum class BurstEnd {
-  kUnreadable,  // the readable count could not be asked for: ignore the notification
-  kDrained,     // a read failed, would block or found the peer gone
-  kCapped,      // `cap` bytes were read; the rest waits for the next notification
+// A connected socket as the source of a burst.
+class SocketSource final : public BurstSource {
+ public:
+  explicit SocketSource(SOCKET socket) : socket_(socket) {}
+  bool Readable(size_t* count) override;
+  long Read(uint8_t* into, size_t size) override;
+
+ private:
+  SOCKET socket_;
 };
 
-// One receive burst: the first read sized by the readable count, then
-// `piece`-byte reads until a read fails, would block or finds the peer gone,
-// or until `cap` bytes were read. Appends to `burst`.
-BurstEnd ReadBurst(SOCKET socket, size_t piece, size_t cap, ByteString* burst);
+inline BurstEnd ReadOneBurst(SOCKET socket, ByteString* burst) {
+  SocketSource source(socket);
+  return ReadOneBurst(source, burst);
+}
 
-}  // namespace link
+}  // namespace loopback

@@ -5,7 +5,7 @@
 
 #include <iterator>
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 #include "script/text.h"
 
 namespace script {
@@ -57,7 +57,7 @@ class GbkDecoder {
  public:
   GbkDecoder() : descriptor_(iconv_open("UTF-16LE", "GBK")) {
     if (descriptor_ == reinterpret_cast<iconv_t>(-1)) {
-      app::FatalError(u"GBK conversion is not available");
+      base::FatalError(u"GBK conversion is not available");
     }
   }
   ~GbkDecoder() { iconv_close(descriptor_); }

@@ -2,7 +2,7 @@
 // not depend on the system's ANSI code page.
 #include <windows.h>
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 #include "script/text.h"
 
 namespace script {
@@ -12,7 +12,7 @@ std::u16string GbkToUtf16(const Text& text) {
   constexpr UINT kGbk = 936;
   const int in_length = static_cast<int>(text.size());
   const int length = MultiByteToWideChar(kGbk, 0, text.data(), in_length, nullptr, 0);
-  if (length <= 0) app::FatalError(u"GBK conversion is not available");
+  if (length <= 0) base::FatalError(u"GBK conversion is not available");
   std::u16string wide(static_cast<size_t>(length), u'\0');
   MultiByteToWideChar(kGbk, 0, text.data(), in_length, reinterpret_cast<wchar_t*>(&wide[0]),
                       length);

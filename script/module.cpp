@@ -1,4 +1,4 @@
-#include "app/app_exit.h"
+#include "base/process_end.h"
 #include "script/module_state.h"
 #include "script/script_module.h"
 #include "script/variables.h"
@@ -14,37 +14,39 @@ int32_t error_flag = 0;
 Text last_error_text;
 int32_t init_marker = 0;
 
-void FatalRangeError() { app::FatalError(u"下标越界"); }
+void FatalRangeError() { base::FatalError(u"下标越界"); }
 
+namespace {
+
+// Releases everything the module holds and puts every module value back as
+// it was when the program was loaded, all in one step: nothing refers to
+// what was released, and a second release finds nothing to release twice.
+void ReleaseModuleState() {
+  if (script_context != nullptr) {
+    ContextDeleter()(script_context);  // Destroy through its table, then the storage
+    script_context = nullptr;
+  }
+  procedure_count = 0;     // no procedure list is left for it to count
+  ReleaseVariableTable();  // every record with its texts and its Variant, first to last
+  Text().swap(last_error_text);
+  error_flag = 0;
+  init_marker = 0;
+}
+
+}  // namespace
 }  // namespace script
 
 void ScriptModuleStart() {
   using namespace script;
   // A second start begins afresh rather than leaving a table that disagrees
   // with variable_count and a context nobody owns.
-  if (script_context != nullptr) ScriptModuleTeardown();
+  ReleaseModuleState();
   script_context = new ScriptContext;
   script_context->operations = &kScriptContextOperations;
   ResetProcedures(*script_context);
-  variable_table.Clear();
 }
 
-void ScriptModuleTeardown() {
-  using namespace script;
-  if (script_context != nullptr) {
-    ContextDeleter()(script_context);  // Destroy through its table, then the storage
-    script_context = nullptr;
-  }
-  variable_table.Clear();  // every record with its texts and its Variant, first to last
-  Text().swap(last_error_text);
-  // Back to the load state: nothing refers to what was released, and a
-  // second teardown finds nothing to release twice.
-  variable_count = 0;
-  builtin_count = 0;
-  procedure_count = 0;
-  error_flag = 0;
-  init_marker = 0;
-}
+void ScriptModuleTeardown() { script::ReleaseModuleState(); }
 
 void ScriptModuleInit() {
   script::RegisterPredefinedConstants();

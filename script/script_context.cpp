@@ -79,6 +79,17 @@ void ContextDeleter::operator()(ScriptContext* context) const {
   delete context;
 }
 
+// ---- procedure_count and the procedure lists ---------------------------------
+//
+// procedure_count is module-wide while every context has its own list. It
+// changes here, always together with a list (and at teardown, when the
+// whole module state goes back to its load state): each procedure
+// operation first makes the count equal to the length of the list it works
+// on, so the count always describes the context operated on last: a scan
+// never runs past its list, a definition only ever appends to it, and
+// destroying or growing one context cannot cost another its records. With a
+// single context the count and the list never differ.
+
 void ResetProcedures(ScriptContext& context) {
   context.procedures.Clear();
   procedure_count = 0;
@@ -86,13 +97,17 @@ void ResetProcedures(ScriptContext& context) {
 
 namespace {
 
-// procedure_count is module-wide while every context has its own list. Each
-// procedure operation first makes the count equal to the length of the list
-// it works on, so the count always describes the context operated on last:
-// a scan never runs past its list, a definition only ever appends to it, and
-// destroying or growing one context cannot cost another its records. With a
-// single context the count and the list never differ.
 void TakeCountFrom(const ScriptContext& self) { procedure_count = self.procedures.Length(); }
+
+// One more procedure, at position procedure_count, in its starting state.
+ProcedureRecord& AddProcedureRecord(ScriptContext& self) {
+  TakeCountFrom(self);
+  procedure_count += 1;
+  self.procedures.Resize(procedure_count, [] { return std::make_unique<ProcedureRecord>(); });
+  return *self.procedures.At(procedure_count);
+}
+
+// ---- The context's operations ---------------------------------------------------
 
 void Destroy(ScriptContext& self) {
   ResetProcedures(self);
@@ -143,9 +158,7 @@ void DefineProcedure(ScriptContext& self, const Text& name, int32_t defined_numb
     ReportError("重复定义过程:" + name);
     return;
   }
-  procedure_count += 1;
-  self.procedures.Resize(procedure_count, [] { return std::make_unique<ProcedureRecord>(); });
-  ProcedureRecord& record = *self.procedures.At(procedure_count);
+  ProcedureRecord& record = AddProcedureRecord(self);
   record.name = ToLowerText(name);
   record.defined_number = defined_number;
   record.redefine_flag = redefine_flag;

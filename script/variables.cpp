@@ -18,7 +18,22 @@ VariableRecordPtr NewVariableRecord() {
   return record;
 }
 
+// One more record, at position variable_count, in its starting state.
+VariableRecord& AddVariableRecord() {
+  variable_count += 1;
+  variable_table.Resize(variable_count, &NewVariableRecord);
+  return *variable_table.At(variable_count);
+}
+
 }  // namespace
+
+// variable_count changes together with variable_table, here and in
+// AddVariableRecord only; builtin_count marks a point in the table.
+void ReleaseVariableTable() {
+  variable_table.Clear();
+  variable_count = 0;
+  builtin_count = 0;
+}
 
 int32_t FindVariable(const Text& name, const Text& scope) {
   const int32_t count = variable_count;
@@ -44,9 +59,7 @@ int32_t DefineVariable(const Text& name, int32_t type_code, int32_t is_constant,
     ReportError("变量重定义" + name);
     return 0;
   }
-  variable_count += 1;
-  variable_table.Resize(variable_count, &NewVariableRecord);
-  VariableRecord& record = *variable_table.At(variable_count);
+  VariableRecord& record = AddVariableRecord();
   record.name = name;
   record.type_code = type_code;
   record.is_constant = is_constant;

@@ -34,6 +34,10 @@ void AssignVariable(int32_t position, const VARIANT& value, int32_t force);
 // 2: VT_BOOL false; 3 and -1: VT_BSTR empty; anything else: VT_I4 0.
 VariantPtr DefaultValue(int32_t type_code);
 
+// Releases every record, first to last, and the table; the counts go back
+// to 0 with it.
+void ReleaseVariableTable();
+
 // Defines the predefined constants at positions 1 to 69 and sets
 // builtin_count. Run by ScriptModuleInit on the empty table.
 void RegisterPredefinedConstants();

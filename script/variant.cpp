@@ -1,6 +1,6 @@
 #include "script/variant.h"
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 
 namespace script {
 
@@ -24,8 +24,8 @@ VariantPtr CopyOfVariant(const VARIANT& source) {
 void CopyVariantInto(VARIANT& destination, const VARIANT& source) {
   // The OLE signature takes a mutable source; the copy never writes to it.
   const HRESULT result = VariantCopy(&destination, const_cast<VARIANT*>(&source));
-  if (result == E_OUTOFMEMORY) app::FatalError(u"内存不足");
-  if (result != S_OK) app::FatalError(u"无法复制脚本值");
+  if (result == E_OUTOFMEMORY) base::FatalError(u"内存不足");
+  if (result != S_OK) base::FatalError(u"无法复制脚本值");
 }
 
 void SetInteger(VARIANT& value, int32_t number) {
@@ -44,7 +44,7 @@ void SetText(VARIANT& value, const Text& text) {
   const std::u16string wide = GbkToUtf16(text);
   BSTR string = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(wide.data()),
                                   static_cast<uint32_t>(wide.size()));
-  if (string == nullptr) app::FatalError(u"内存不足");
+  if (string == nullptr) base::FatalError(u"内存不足");
   VariantClear(&value);
   value.vt = VT_BSTR;
   value.bstrVal = string;

@@ -100,13 +100,14 @@ TEST(ActionsTest, WithNothingListeningEveryPressLogsOnlyItsFailureLine) {
 TEST(ActionsTest, TwoSendsBeforeTheServerReadsGiveOneHexLine) {
   Program program;
   ASSERT_TRUE(program.Start());
-  // Both clicks are queued before the program takes the first, so the
-  // server's read notification comes after both sends. The program's thread
-  // is held while they are posted: it could otherwise take the first click,
-  // and its bytes' notification, between the two posts.
+  // Both clicks are queued while the program's thread is held, so that it
+  // cannot take the first (and then the server's read notification) before
+  // the second is queued.
+  HWND magic = program.Button(L"魔法");
+  HWND normal = program.Button(L"普攻");
   ASSERT_NE(SuspendThread(program.main_thread()), static_cast<DWORD>(-1));
-  PostMessageW(program.Button(L"魔法"), BM_CLICK, 0, 0);
-  PostMessageW(program.Button(L"普攻"), BM_CLICK, 0, 0);
+  PostMessageW(magic, BM_CLICK, 0, 0);
+  PostMessageW(normal, BM_CLICK, 0, 0);
   ResumeThread(program.main_thread());
   ASSERT_TRUE(program.WaitForLines(3));
   Sleep(200);

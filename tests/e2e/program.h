@@ -52,7 +52,8 @@ class Program {
   bool Start(const std::wstring& exe = ProgramPath());
   HWND window() const { return window_; }
   HANDLE process() const { return process_.hProcess; }
-  HANDLE main_thread() const { return process_.hThread; }  // the GUI thread
+  // The program's one thread, which runs its window and its event loop.
+  HANDLE main_thread() const { return process_.hThread; }
   DWORD process_id() const { return process_.dwProcessId; }
 
   HWND Child(const wchar_t* class_name, const wchar_t* text) const;

@@ -1,8 +1,10 @@
 // The program from outside: its window, its controls, how it ends.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -13,6 +15,7 @@
 
 namespace {
 
+using kvtest::Gbk;
 using kvtest::Program;
 
 RECT ClientRect(HWND control) {
@@ -164,6 +167,60 @@ TEST(WindowTest, TabMovesTheFocusAndReturnPressesNothing) {
   EXPECT_EQ(program.Focus(), program.Button(L"死亡")) << "Return does not move the focus";
   program.PostKey(program.Focus(), VK_TAB);
   EXPECT_TRUE(kvtest::PumpUntil([&] { return program.Focus() == log; }, 3000));
+}
+
+TEST(WindowTest, ReturnTypedInTheLogBoxStartsANewLine) {
+  Program program;
+  ASSERT_TRUE(program.Start());
+  HWND log = program.LogBox();
+  for (wchar_t c : std::wstring(L"ab")) PostMessageW(log, WM_CHAR, c, 1);
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return program.LogText() == L"ab"; }, 3000));
+  // A key press, which the program's loop translates into the character.
+  program.PostKey(log, VK_RETURN);
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return program.LogText() == L"ab\r\n"; }, 3000))
+      << Gbk(program.LogText());
+  PostMessageW(log, WM_CHAR, L'c', 1);
+  EXPECT_TRUE(kvtest::PumpUntil([&] { return program.LogText() == L"ab\r\nc"; }, 3000));
+}
+
+// A peer that sends a short burst every few milliseconds until stopped.
+struct Stream {
+  SOCKET socket;
+  std::atomic<bool> stop{false};
+  static DWORD WINAPI Run(void* arg) {
+    auto* s = static_cast<Stream*>(arg);
+    while (!s->stop && send(s->socket, "\x5A\xA5", 2, 0) == 2) Sleep(3);
+    return 0;
+  }
+};
+
+TEST(WindowTest, TheLogBoxStaysVisibleAndInTheTabOrderWhileLinesPourIn) {
+  Program program;
+  ASSERT_TRUE(program.Start());
+  HWND log = program.LogBox();
+  SetForegroundWindow(program.window());
+  PostMessageW(program.window(), WM_NULL, 0, 0);
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return program.Focus() == log; }, 3000));
+  kvtest::RawSocket peer;
+  ASSERT_TRUE(peer.Connect(kvtest::kPort));
+  Stream stream;
+  stream.socket = peer.handle();
+  HANDLE writer = CreateThread(nullptr, 0, &Stream::Run, &stream, 0, nullptr);
+  ASSERT_NE(writer, nullptr);
+  ASSERT_TRUE(program.WaitForLines(20));
+  // Round the tab order and back into the log box, as the lines keep coming.
+  for (int round = 0; round < 3; ++round) {
+    for (int tab = 0; tab < 5; ++tab) {
+      EXPECT_TRUE(IsWindowVisible(log)) << "round " << round;
+      program.PostKey(log, VK_TAB);  // the window moves the focus, wherever it is
+      Sleep(20);
+    }
+    EXPECT_TRUE(kvtest::PumpUntil([&] { return program.Focus() == log; }, 3000))
+        << "Tab went past the log box, round " << round;
+  }
+  stream.stop = true;
+  WaitForSingleObject(writer, 5000);
+  CloseHandle(writer);
 }
 
 TEST(WindowTest, AppendGoesAfterTypedTextAndDropsTheSelection) {

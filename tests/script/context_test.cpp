@@ -21,7 +21,7 @@ TEST_F(ContextTest, StartLeavesAnEmptyModule) {
   EXPECT_EQ(error_flag, 0);
   EXPECT_EQ(last_error_text, "");
   EXPECT_EQ(init_marker, 0);
-  EXPECT_EQ(app::StoredExitRoutine(), &ScriptModuleTeardown);
+  EXPECT_EQ(base::StoredExitRoutine(), &ScriptModuleTeardown);
 }
 
 TEST_F(ContextTest, CopyIsDeepAndIndependent) {
@@ -200,9 +200,9 @@ TEST_F(StartedModuleTest, TeardownReleasesEverythingOnceAndReturnsToTheLoadState
   Context().frames.Append(SampleFrame(1));
   ReportError("error");
 
-  app::RunExitRoutine();
+  base::RunExitRoutine();
   ExpectModuleInLoadState();
-  EXPECT_EQ(app::StoredExitRoutine(), nullptr);
+  EXPECT_EQ(base::StoredExitRoutine(), nullptr);
 
   ScriptModuleTeardown();  // a second run finds nothing to release
   EXPECT_EQ(script_context, nullptr);

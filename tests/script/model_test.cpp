@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/script/expected_constants.h"
 #include "tests/script/script_test_support.h"
 
 namespace script_test {
@@ -118,87 +119,6 @@ struct ModelBox {
   int32_t error_flag_before;
   Text last_error_text_before;
 };
-
-// The predefined constants in registration order.
-struct ModelConstant {
-  Text name;
-  int32_t type_code;
-  ModelValue value;
-};
-const std::vector<ModelConstant>& PredefinedConstants() {
-  static const std::vector<ModelConstant> constants = {
-      {"true", 2, {VT_BOOL, -1, u""}},
-      {"\xD5\xE6", 2, {VT_BOOL, -1, u""}},  // 真
-      {"false", 2, {VT_BOOL, 0, u""}},
-      {"\xBC\xD9", 2, {VT_BOOL, 0, u""}},  // 假
-      {"#crlf", 3, {VT_BSTR, 0, u"\r\n"}},
-      {"#\xBB\xBB\xD0\xD0\xB7\xFB", 3, {VT_BSTR, 0, u"\r\n"}},  // #换行符
-      {"#tab", 3, {VT_BSTR, 0, u"\t"}},
-      {"#cr", 3, {VT_BSTR, 0, u"\r"}},
-      {"#\xBB\xD8\xB3\xB5", 3, {VT_BSTR, 0, u"\r"}},  // #回车
-      {"#lf", 3, {VT_BSTR, 0, u"\n"}},
-      {"#\xBB\xBB\xD0\xD0", 3, {VT_BSTR, 0, u"\n"}},  // #换行
-      {"#\xBF\xD5\xB8\xF1", 3, {VT_BSTR, 0, u" "}},  // #空格
-      {"#space", 3, {VT_BSTR, 0, u" "}},
-      {"#\xC8\xB7\xC8\xCF\xC5\xA5", 1, {VT_I4, 0, u""}},  // #确认钮
-      {"#mb_ok", 1, {VT_I4, 0, u""}},
-      {"#\xC8\xA1\xCF\xFB\xC5\xA5", 1, {VT_I4, 1, u""}},  // #取消钮
-      {"#mb_cancel", 1, {VT_I4, 1, u""}},
-      {"#\xCA\xC7\xC5\xA5", 1, {VT_I4, 5, u""}},  // #是钮
-      {"#mb_yes", 1, {VT_I4, 5, u""}},
-      {"#\xB7\xF1\xC5\xA5", 1, {VT_I4, 6, u""}},  // #否钮
-      {"#mb_no", 1, {VT_I4, 6, u""}},
-      {"#\xCA\xC7\xB7\xF1\xC5\xA5", 1, {VT_I4, 4, u""}},  // #是否钮
-      {"#mb_yesno", 1, {VT_I4, 4, u""}},
-      {"#\xD0\xC5\xCF\xA2\xCD\xBC\xB1\xEA", 1, {VT_I4, 64, u""}},  // #信息图标
-      {"#mb_infomation", 1, {VT_I4, 64, u""}},
-      {"#\xB4\xED\xCE\xF3\xCD\xBC\xB1\xEA", 1, {VT_I4, 16, u""}},  // #错误图标
-      {"#mb_critical", 1, {VT_I4, 16, u""}},
-      {"#\xD1\xAF\xCE\xCA\xCD\xBC\xB1\xEA", 1, {VT_I4, 32, u""}},  // #询问图标
-      {"#mb_question", 1, {VT_I4, 32, u""}},
-      {"#\xCA\xE4\xC8\xEB\xCE\xC4\xB1\xBE", 1, {VT_I4, 1, u""}},  // #输入文本
-      {"#in_text", 1, {VT_I4, 1, u""}},
-      {"#\xCA\xE4\xC8\xEB\xD5\xFB\xCA\xFD", 1, {VT_I4, 2, u""}},  // #输入整数
-      {"#in_value", 1, {VT_I4, 2, u""}},
-      {"#\xCA\xE4\xC8\xEB\xD0\xA1\xCA\xFD", 1, {VT_I4, 3, u""}},  // #输入小数
-      {"#in_float", 1, {VT_I4, 3, u""}},
-      {"#\xCA\xE4\xC8\xEB\xC3\xDC\xC2\xEB", 1, {VT_I4, 4, u""}},  // #输入密码
-      {"#in_password", 1, {VT_I4, 4, u""}},
-      {"#\xC4\xEA\xB7\xDD", 1, {VT_I4, 1, u""}},  // #年份
-      {"#\xBC\xBE\xB6\xC8", 1, {VT_I4, 2, u""}},  // #季度
-      {"#\xD4\xC2\xB7\xDD", 1, {VT_I4, 3, u""}},  // #月份
-      {"#\xD6\xDC", 1, {VT_I4, 4, u""}},  // #周
-      {"#\xC8\xD5", 1, {VT_I4, 5, u""}},  // #日
-      {"#\xD0\xA1\xCA\xB1", 1, {VT_I4, 6, u""}},  // #小时
-      {"#\xB7\xD6\xD6\xD3", 1, {VT_I4, 7, u""}},  // #分钟
-      {"#\xC3\xEB", 1, {VT_I4, 8, u""}},  // #秒
-      {"#\xC8\xAB\xB2\xBF\xD7\xAA\xBB\xBB", 1, {VT_I4, 1, u""}},  // #全部转换
-      {"#\xC8\xD5\xC6\xDA\xB2\xBF\xB7\xD6", 1, {VT_I4, 2, u""}},  // #日期部分
-      {"#\xCA\xB1\xBC\xE4\xB2\xBF\xB7\xD6", 1, {VT_I4, 3, u""}},  // #时间部分
-      {"#\xB6\xC1\xC8\xEB", 1, {VT_I4, 1, u""}},  // #读入
-      {"#\xD0\xB4\xB3\xF6", 1, {VT_I4, 2, u""}},  // #写出
-      {"#\xB6\xC1\xD0\xB4", 1, {VT_I4, 3, u""}},  // #读写
-      {"#\xD6\xD8\xD0\xB4", 1, {VT_I4, 4, u""}},  // #重写
-      {"#\xB8\xC4\xD0\xB4", 1, {VT_I4, 5, u""}},  // #改写
-      {"#\xB8\xC4\xB6\xC1", 1, {VT_I4, 6, u""}},  // #改读
-      {"#\xCE\xDE\xCF\xDE\xD6\xC6", 1, {VT_I4, 1, u""}},  // #无限制
-      {"#\xBD\xFB\xD6\xB9\xB6\xC1", 1, {VT_I4, 2, u""}},  // #禁止读
-      {"#\xBD\xFB\xD6\xB9\xD0\xB4", 1, {VT_I4, 3, u""}},  // #禁止写
-      {"#\xBD\xFB\xD6\xB9\xB6\xC1\xD0\xB4", 1, {VT_I4, 4, u""}},  // #禁止读写
-      {"#\xCE\xC4\xBC\xFE\xCA\xD7", 1, {VT_I4, 1, u""}},  // #文件首
-      {"#\xCE\xC4\xBC\xFE\xCE\xB2", 1, {VT_I4, 2, u""}},  // #文件尾
-      {"#\xCF\xD6\xD0\xD0\xCE\xBB\xD6\xC3", 1, {VT_I4, 3, u""}},  // #现行位置
-      {"#\xB8\xF9\xC0\xE0", 1, {VT_I4, 1, u""}},  // #根类
-      {"#\xCF\xD6\xD0\xD0\xC9\xE8\xD6\xC3", 1, {VT_I4, 2, u""}},  // #现行设置
-      {"#\xCF\xD6\xD0\xD0\xD3\xC3\xBB\xA7", 1, {VT_I4, 3, u""}},  // #现行用户
-      {"#\xB1\xBE\xB5\xD8\xBB\xFA\xC6\xF7", 1, {VT_I4, 4, u""}},  // #本地机器
-      {"#\xCB\xF9\xD3\xD0\xD3\xC3\xBB\xA7", 1, {VT_I4, 5, u""}},  // #所有用户
-      {"GBK\xD6\xD0\xCE\xC4", 1, {VT_I4, 1, u""}},  // GBK中文
-      {"#\xD3\xA2\xCE\xC4", 1, {VT_I4, 2, u""}},  // #英文
-      {"#BIG5\xD6\xD0\xCE\xC4", 1, {VT_I4, 3, u""}},  // #BIG5中文
-  };
-  return constants;
-}
 
 // Only A-Z fold; a byte of 0x80 or above takes the next byte along unchanged.
 Text Folded(const Text& text) {
@@ -364,8 +284,8 @@ class ScriptModelTest : public ModuleTest, public ::testing::WithParamInterface<
     rng_.seed(GetParam());
     model_.contexts.emplace_back();
     if (WithConstants()) {
-      for (const ModelConstant& c : PredefinedConstants()) {
-        model_.variables.push_back({c.name, c.type_code, c.value, 1, ""});
+      for (const ExpectedConstant& c : kExpectedConstants) {
+        model_.variables.push_back({c.gbk_name, c.type_code, {c.vt, c.number, c.text}, 1, ""});
       }
     }
     if (WithFrames()) {
@@ -721,7 +641,7 @@ TEST_P(ScriptModelTest, RandomSequencesAgreeWithTheModel) {
 
   // Teardown releases every record, text and Variant (LeakSanitizer checks)
   // and leaves the load state.
-  app::RunExitRoutine();
+  base::RunExitRoutine();
   live_.clear();
   ExpectModuleInLoadState();
 }

@@ -62,15 +62,15 @@ const std::vector<ShownBox>& ShownBoxes() { return g_shown; }
 
 void ModuleTest::SetUp() {
   g_shown.clear();
-  previous_seam_ = app::SetMessageBoxSeam(&RecordBox);
+  previous_seam_ = base::SetMessageBoxSeam(&RecordBox);
   ScriptModuleStart();
-  app::StoreExitRoutine(&ScriptModuleTeardown);
+  base::StoreExitRoutine(&ScriptModuleTeardown);
   if (WithConstants()) ScriptModuleInit();
 }
 
 void ModuleTest::TearDown() {
-  app::RunExitRoutine();
-  app::SetMessageBoxSeam(previous_seam_);
+  base::RunExitRoutine();
+  base::SetMessageBoxSeam(previous_seam_);
 }
 
 VariantPtr Integer(int32_t number) {

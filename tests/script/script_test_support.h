@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_exit.h"
+#include "base/process_end.h"
 #include "script/error_report.h"
 #include "script/module_state.h"
 #include "script/script_context.h"
@@ -58,7 +58,7 @@ class ModuleTest : public ::testing::Test {
   const VariableRecord& Variable(int32_t position) { return *variable_table.At(position); }
 
  private:
-  app::MessageBoxFn previous_seam_ = nullptr;
+  base::MessageBoxFn previous_seam_ = nullptr;
 };
 
 class StartedModuleTest : public ModuleTest {

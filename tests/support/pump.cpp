@@ -127,6 +127,33 @@ std::string RawSocket::Receive(size_t count, int timeout_ms) {
   return got;
 }
 
+StreamEnd RawSocket::AwaitEnd(int timeout_ms) {
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start <= static_cast<DWORD>(timeout_ms)) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket_, &readable);
+    timeval wait = {0, 20000};
+    if (::select(0, &readable, nullptr, nullptr, &wait) != 1) continue;
+    char buffer[4096];
+    const int n = ::recv(socket_, buffer, sizeof buffer, 0);
+    if (n == 0) return StreamEnd::kClosed;
+    if (n < 0) return StreamEnd::kReset;
+  }
+  return StreamEnd::kStillOpen;
+}
+
+const char* Describe(StreamEnd end) {
+  switch (end) {
+    case StreamEnd::kClosed:
+      return "closed";
+    case StreamEnd::kReset:
+      return "reset";
+    default:
+      return "still open";
+  }
+}
+
 void RawSocket::ShutdownSend() { ::shutdown(socket_, SD_SEND); }
 
 void RawSocket::Reset() {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <string>
 
 namespace kvtest {
@@ -33,6 +34,11 @@ class PostProbe {
   bool seen_ = false;
 };
 
+// How a stream ended for the side that reads it.
+enum class StreamEnd { kClosed, kReset, kStillOpen };
+const char* Describe(StreamEnd end);
+inline void PrintTo(StreamEnd end, std::ostream* out) { *out << Describe(end); }
+
 // A blocking TCP socket of the test's own.
 class RawSocket {
  public:
@@ -48,6 +54,9 @@ class RawSocket {
   bool SendAll(const std::string& bytes);
   // Reads until `count` bytes arrived, the peer closed or `timeout_ms` passed.
   std::string Receive(size_t count, int timeout_ms = 5000);
+  // Reads and drops whatever comes until the stream ends or `timeout_ms`
+  // passed: how it ended, kStillOpen when it did not.
+  StreamEnd AwaitEnd(int timeout_ms);
   void ShutdownSend();
   // Closes with linger 0: the peer sees a reset instead of an orderly close.
   void Reset();

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/burst.h"
+#include "link/foreign_sends.h"
 #include "link/link_client.h"
 #include "link/link_server.h"
 #include "tests/support/pump.h"
@@ -19,7 +21,7 @@ using kvtest::PumpUntil;
 using kvtest::RawSocket;
 
 struct Event {
-  char kind;  // 'D' data, 'E' entered, 'L' left; 'd', 'x' for the client
+  char kind;  // 'D' data, 'E' entered, 'L' left; 'd', 'x' for the client; 'l' a line
   std::string peer;
   std::string data;
   bool operator==(const Event& o) const {
@@ -74,14 +76,14 @@ class LinkTest : public ::testing::Test {
     port_ = 21000 + 4 * index;  // port_ + 1 is the case's spare
     server_ = std::make_unique<LinkServer>(nullptr, port_);
     g_server = server_.get();
-    server_->Bind(LinkServer::kDataArrival, &OnData);
-    server_->Bind(LinkServer::kClientEntered, &OnEntered);
-    server_->Bind(LinkServer::kClientLeft, &OnLeft);
+    server_->Bind(LinkServer::Event::kDataArrival, &OnData);
+    server_->Bind(LinkServer::Event::kClientEntered, &OnEntered);
+    server_->Bind(LinkServer::Event::kClientLeft, &OnLeft);
     ASSERT_TRUE(server_->Listen());
     client_ = std::make_unique<LinkClient>();
     g_client = client_.get();
-    client_->Bind(LinkClient::kDataArrival, &OnClientData);
-    client_->Bind(LinkClient::kDisconnected, &OnClientDisconnected);
+    client_->Bind(LinkClient::Event::kDataArrival, &OnClientData);
+    client_->Bind(LinkClient::Event::kDisconnected, &OnClientDisconnected);
   }
 
   void TearDown() override {
@@ -142,8 +144,8 @@ TEST_F(LinkTest, QueuedBytesComeInBurstsOfAtMostTheCap) {
   const struct {
     size_t size;
     size_t bursts;
-  } cases[] = {{link::kBurstPiece + 5, 1}, {link::kBurstCap, 1},
-               {link::kBurstCap * 16, 16}, {link::kBurstCap * 3 + 1, 4}};
+  } cases[] = {{loopback::kBurstPiece + 5, 1}, {loopback::kBurstCap, 1},
+               {loopback::kBurstCap * 16, 16}, {loopback::kBurstCap * 3 + 1, 4}};
   for (const auto& c : cases) {
     g_events.clear();
     RawSocket peer;
@@ -155,7 +157,7 @@ TEST_F(LinkTest, QueuedBytesComeInBurstsOfAtMostTheCap) {
     ASSERT_TRUE(PumpUntil([&] { return Received().size() == payload.size(); })) << c.size;
     PumpFor(50);
     EXPECT_EQ(Count('D'), c.bursts) << c.size;
-    for (const Event& e : g_events) EXPECT_LE(e.data.size(), link::kBurstCap);
+    for (const Event& e : g_events) EXPECT_LE(e.data.size(), loopback::kBurstCap);
     EXPECT_EQ(Received(), payload) << c.size;
   }
 }
@@ -182,8 +184,8 @@ void OnStreamData() {
 
 struct Flood {
   SOCKET socket;
-  volatile bool stop;
-  volatile size_t sent;
+  std::atomic<bool> stop{false};
+  std::atomic<size_t> sent{0};
 
   static DWORD WINAPI Run(void* arg) {
     auto* f = static_cast<Flood*>(arg);
@@ -201,12 +203,13 @@ struct Flood {
 TEST_F(LinkTest, APeerThatNeverStopsSendingLeavesTheLoopResponsive) {
   StreamCheck check;
   g_stream = &check;
-  server_->Bind(LinkServer::kDataArrival, &OnStreamData);
+  server_->Bind(LinkServer::Event::kDataArrival, &OnStreamData);
   RawSocket peer;
   ASSERT_TRUE(peer.Connect(port_));
   ASSERT_TRUE(PumpUntil([] { return Count('E') == 1; }));
   // The peer writes from its own thread as fast as the socket takes it.
-  Flood flood = {peer.handle(), false, 0};
+  Flood flood;
+  flood.socket = peer.handle();
   HANDLE writer = CreateThread(nullptr, 0, &Flood::Run, &flood, 0, nullptr);
   ASSERT_NE(writer, nullptr);
   // A message posted behind the flood's notifications (a click, say) waits
@@ -227,65 +230,133 @@ TEST_F(LinkTest, APeerThatNeverStopsSendingLeavesTheLoopResponsive) {
   ASSERT_TRUE(PumpUntil([&] { return check.received == flood.sent; }, 30000))
       << check.received << " of " << flood.sent;
   EXPECT_GT(check.bursts, 1u);
-  EXPECT_LE(check.largest, link::kBurstCap);
+  EXPECT_LE(check.largest, loopback::kBurstCap);
   EXPECT_TRUE(check.in_order);
   g_stream = nullptr;
 }
 
-// Stands in for the window that takes a foreign thread's log line.
-struct LineTaker {
-  HWND hwnd = nullptr;
-  bool data_before_line = false;
+// Stands in for the window that takes a foreign thread's log line: the line
+// goes into the same record as the server's events, on this thread.
+class LineTaker {
+ public:
+  LineTaker() {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &LineTaker::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"KestravoTestLineTaker";
+    RegisterClassW(&wc);  // fails harmlessly when already registered
+    hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            wc.hInstance, nullptr);
+  }
+  ~LineTaker() { DestroyWindow(hwnd_); }
+  LineTaker(const LineTaker&) = delete;
+  LineTaker& operator=(const LineTaker&) = delete;
+  HWND hwnd() const { return hwnd_; }
+
+ private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (msg == WM_APP) {
-      auto* self = reinterpret_cast<LineTaker*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-      self->data_before_line = Count('D') != 0;
-      link::EndForeignSend();
+      g_events.push_back({'l', "", reinterpret_cast<const char*>(lparam)});
       return 0;
     }
     return DefWindowProcW(hwnd, msg, wparam, lparam);
   }
+  HWND hwnd_ = nullptr;
 };
 
-struct ForeignSender {
-  LinkClient* client;
-  HWND line_taker;  // null: the thread never logs
-  bool sent = false;
+// A learner's thread: sends (or not), waits for its cue, then hands its line
+// to the line taker (or never does) and ends its send, as AppendToLog does.
+struct ForeignThread {
+  const char* name;
+  LinkClient* client;    // null: sends nothing
+  HWND line_taker;       // null: never logs
+  HANDLE cue = nullptr;  // logs only once it is signalled
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // signalled at its end
+  std::atomic<bool> sent{false};
+
+  ~ForeignThread() { CloseHandle(done); }
+
   static DWORD WINAPI Run(void* arg) {
-    auto* s = static_cast<ForeignSender*>(arg);
-    s->sent = s->client->Send(Bytes("t"));
-    Sleep(200);
-    if (s->line_taker != nullptr) SendMessageW(s->line_taker, WM_APP, 0, 0);
+    auto* t = static_cast<ForeignThread*>(arg);
+    if (t->client != nullptr) t->sent = t->client->Send(Bytes("t"));
+    if (t->cue != nullptr) WaitForSingleObject(t->cue, 30000);
+    // A server that does not hold back logs the bytes meanwhile.
+    Sleep(100);
+    if (t->line_taker != nullptr) {
+      SendMessageW(t->line_taker, WM_APP, 0, reinterpret_cast<LPARAM>(t->name));
+      loopback::EndForeignSend();
+    }
+    SetEvent(t->done);
     return 0;
   }
 };
 
-TEST_F(LinkTest, ASendFromAnotherThreadHoldsTheServerBackUntilItsLineOrBriefly) {
-  ConnectClient();
-  WNDCLASSW wc = {};
-  wc.lpfnWndProc = &LineTaker::Proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.lpszClassName = L"KestravoTestLineTaker";
-  RegisterClassW(&wc);
-  LineTaker taker;
-  taker.hwnd = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               wc.hInstance, nullptr);
-  SetWindowLongPtrW(taker.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&taker));
-  // One foreign send is followed by its line, the other never is: the server
-  // waits for the first and gives up on the second.
-  for (bool logs : {true, false}) {
-    g_events.clear();
-    ForeignSender sender{client_.get(), logs ? taker.hwnd : nullptr};
-    HANDLE thread = CreateThread(nullptr, 0, &ForeignSender::Run, &sender, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    EXPECT_TRUE(PumpUntil([] { return Count('D') == 1; }, 3000)) << "logs " << logs;
+// Runs the threads at once, pumping this thread's messages until all ended;
+// false when one did not end in time.
+bool RunThreads(const std::vector<ForeignThread*>& threads) {
+  std::vector<HANDLE> handles;
+  for (ForeignThread* t : threads) {
+    HANDLE thread = CreateThread(nullptr, 0, &ForeignThread::Run, t, 0, nullptr);
+    if (thread == nullptr) return false;
+    handles.push_back(thread);
+  }
+  const bool ended = PumpUntil(
+      [&threads] {
+        for (ForeignThread* t : threads) {
+          if (WaitForSingleObject(t->done, 0) != WAIT_OBJECT_0) return false;
+        }
+        return true;
+      },
+      30000);
+  for (HANDLE thread : handles) {
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
-    EXPECT_TRUE(sender.sent);
-    EXPECT_EQ(Received(), "t");
   }
-  EXPECT_FALSE(taker.data_before_line) << "the bytes were logged before the line";
-  DestroyWindow(taker.hwnd);
+  return ended;
+}
+
+TEST_F(LinkTest, ASendFromAnotherThreadIsHeldBackUntilThatThreadsLine) {
+  ConnectClient();
+  const std::string peer = Peer(client_->LocalPort());
+  LineTaker taker;
+  // Long enough that no machine runs out of it here.
+  const DWORD patience = loopback::SetForeignSendPatience(60000);
+  const struct {
+    const char* what;
+    bool another_thread_logs_first;
+    std::vector<Event> expected;
+  } cases[] = {
+      {"the sender's own line", false, {{'l', "", "sender"}, {'D', peer, "t"}}},
+      // A line from a thread that sent nothing ends nobody's send.
+      {"another thread's line first",
+       true,
+       {{'l', "", "other"}, {'l', "", "sender"}, {'D', peer, "t"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_events.clear();
+    ForeignThread other{"other", nullptr, taker.hwnd()};
+    ForeignThread sender{"sender", client_.get(), taker.hwnd()};
+    if (c.another_thread_logs_first) sender.cue = other.done;
+    std::vector<ForeignThread*> threads = {&sender};
+    if (c.another_thread_logs_first) threads.push_back(&other);
+    ASSERT_TRUE(RunThreads(threads));
+    EXPECT_TRUE(sender.sent);
+    ASSERT_TRUE(PumpUntil([] { return Count('D') == 1; }));
+    EXPECT_EQ(g_events, c.expected);
+  }
+  loopback::SetForeignSendPatience(patience);
+}
+
+TEST_F(LinkTest, ASendFromAThreadThatNeverLogsIsHeldOnlyBriefly) {
+  ConnectClient();
+  const DWORD patience = loopback::SetForeignSendPatience(200);
+  ForeignThread sender{"sender", client_.get(), nullptr};
+  ASSERT_TRUE(RunThreads({&sender}));
+  EXPECT_TRUE(sender.sent);
+  EXPECT_TRUE(PumpUntil([] { return Count('D') == 1; }));
+  EXPECT_EQ(Received(), "t");
+  loopback::SetForeignSendPatience(patience);
 }
 
 TEST_F(LinkTest, EmptySendWritesNothing) {
@@ -299,6 +370,9 @@ TEST_F(LinkTest, EmptySendWritesNothing) {
 }
 
 TEST_F(LinkTest, SendWithoutAConnectionFails) {
+  // A learner's thread may call a practice routine while there is no window,
+  // and so no client.
+  EXPECT_FALSE(LinkClientSend(nullptr, reinterpret_cast<const uint8_t*>("x"), 1)) << "no client";
   EXPECT_FALSE(client_->Send(Bytes("x"))) << "before any Connect";
   ConnectClient();
   client_->Disconnect();
@@ -332,7 +406,7 @@ TEST_F(LinkTest, HostNamesAreResolved) {
 
 TEST_F(LinkTest, PortBelowOneIsTakenAsOne) {
   LinkServer on_port_one(nullptr, 1);
-  on_port_one.Bind(LinkServer::kClientEntered, &OnEntered);
+  on_port_one.Bind(LinkServer::Event::kClientEntered, &OnEntered);
   g_server = &on_port_one;
   if (!on_port_one.Listen()) GTEST_SKIP() << "port 1 cannot be bound here";
   EXPECT_TRUE(client_->Connect("127.0.0.1", 0));
@@ -407,7 +481,78 @@ TEST_F(LinkTest, DestroyingTheServerClosesPeersWithoutEvents) {
   g_server = nullptr;
   PumpFor(50);
   EXPECT_EQ(Count('L'), 0u);
-  EXPECT_EQ(peer.Receive(1, 2000), "") << "the peer sees its connection closed";
+  EXPECT_EQ(peer.AwaitEnd(2000), kvtest::StreamEnd::kClosed);
+}
+
+// A server whose peer closes or resets after it was accepted and before the
+// server watches it: the platform then never notifies the close.
+class ServerLeftWhileAccepting : public LinkServer {
+ public:
+  ServerLeftWhileAccepting(int port, RawSocket* peer, bool reset)
+      : LinkServer(nullptr, port), peer_(peer), reset_(reset) {}
+
+ protected:
+  SOCKET AcceptPeer(SOCKET listener, std::string* name) override {
+    const SOCKET socket = LinkServer::AcceptPeer(listener, name);
+    if (reset_) {
+      peer_->Reset();
+    } else {
+      peer_->Close();
+    }
+    Sleep(100);  // the close has arrived
+    return socket;
+  }
+
+ private:
+  RawSocket* peer_;
+  bool reset_;
+};
+
+TEST_F(LinkTest, APeerThatLeavesWhileBeingAcceptedStillLeaves) {
+  server_.reset();
+  const struct {
+    const char* what;
+    std::string sent;
+    bool reset;
+  } cases[] = {{"close", "", false}, {"close after sending", "ab", false}, {"reset", "", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    g_events.clear();
+    RawSocket peer;
+    ServerLeftWhileAccepting server(port_, &peer, c.reset);
+    g_server = &server;
+    server.Bind(LinkServer::Event::kDataArrival, &OnData);
+    server.Bind(LinkServer::Event::kClientEntered, &OnEntered);
+    server.Bind(LinkServer::Event::kClientLeft, &OnLeft);
+    ASSERT_TRUE(server.Listen());
+    ASSERT_TRUE(peer.Connect(port_));
+    const std::string name = Peer(peer.LocalPort());
+    ASSERT_TRUE(peer.SendAll(c.sent));
+    EXPECT_TRUE(PumpUntil([] { return Count('L') == 1; }, 3000)) << "the peer never left";
+    EXPECT_EQ(server.peer_count(), 0u);
+    std::vector<Event> expected = {{'E', name, ""}};
+    if (!c.sent.empty()) expected.push_back({'D', name, c.sent});
+    expected.push_back({'L', name, ""});
+    EXPECT_EQ(g_events, expected);
+    g_server = nullptr;
+  }
+}
+
+TEST_F(LinkTest, AReplacedConnectionsQueuedCloseIsNotTakenForTheNewOne) {
+  RawSocket listener;
+  ASSERT_TRUE(listener.Listen(port_ + 1));
+  ASSERT_TRUE(client_->Connect("127.0.0.1", port_ + 1));
+  RawSocket first = listener.Accept();
+  first.Close();
+  Sleep(100);  // the client's close notification waits in the queue
+  // The old socket is closed here and its handle value is free for the new one.
+  ASSERT_TRUE(client_->Connect("127.0.0.1", port_ + 1));
+  RawSocket second = listener.Accept();
+  ASSERT_TRUE(second.SendAll("ok"));
+  ASSERT_TRUE(PumpUntil([] { return Count('d') == 1; }));
+  PumpFor(100);
+  EXPECT_EQ(g_events, (std::vector<Event>{{'d', "", "ok"}})) << "no Disconnected for the new one";
+  EXPECT_TRUE(client_->connected());
 }
 
 TEST_F(LinkTest, ClientReceivesBurstsAndKeepsItsStateWhenTheServerCloses) {

@@ -1,14 +1,16 @@
-// The application layer's end of the process: the one routine that runs at an
-// orderly end, and fatal errors, which end the process at once without it.
+// How the process ends: the one routine that runs at an orderly end, and fatal
+// errors, which end the process at once without it. Every message box of the
+// program goes through here too.
 //
-// This part also builds natively on Linux, so the script module and its tests
-// can use it under the sanitizers.
+// The application layer and the script module both build on this, and
+// nothing here depends on either. It also builds natively on Linux, so the
+// script module and its tests can use it under the sanitizers.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace app {
+namespace base {
 
 using ExitRoutine = void (*)();
 
@@ -38,4 +40,4 @@ int ShowMessageBox(const std::u16string& text, const std::u16string& title, uint
 // Installs FatalError as the handler of failed allocations.
 void InstallOutOfMemoryHandler();
 
-}  // namespace app
+}  // namespace base

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "app/app_exit_platform.h"
+#include "base/process_end_platform.h"
 
-namespace app::platform {
+namespace base::platform {
 
 int ShowMessageBox(const std::u16string& text, const std::u16string& title, uint32_t style) {
   return MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()),
@@ -13,4 +13,4 @@ void EndProcessNow(int status) {
   ExitProcess(static_cast<UINT>(status));
 }
 
-}  // namespace app::platform
+}  // namespace base::platform

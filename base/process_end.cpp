@@ -1,10 +1,10 @@
-#include "app/app_exit.h"
+#include "base/process_end.h"
 
 #include <new>
 
-#include "app/app_exit_platform.h"
+#include "base/process_end_platform.h"
 
-namespace app {
+namespace base {
 namespace {
 
 ExitRoutine g_exit_routine = nullptr;
@@ -43,4 +43,4 @@ void FatalError(const std::u16string& message) {
 
 void InstallOutOfMemoryHandler() { std::set_new_handler(&OnOutOfMemory); }
 
-}  // namespace app
+}  // namespace base

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app_exit_platform.h"
+#include "base/process_end_platform.h"
 
-namespace app::platform {
+namespace base::platform {
 namespace {
 
 std::string ToUtf8(const std::u16string& text) {
@@ -49,4 +49,4 @@ void EndProcessNow(int status) {
   _exit(status);
 }
 
-}  // namespace app::platform
+}  // namespace base::platform

@@ -1,0 +1,33 @@
+cmake_minimum_required(VERSION 3.25)
+# Dependencies point one way: app/ builds on link/, script/ and base/;
+# link/ and script/ build on base/ at most; base/ on nothing of the project.
+# Run with -DROOT=<source tree>; fails naming every include that points back.
+set(kv_allowed_base "")
+set(kv_allowed_link "base")
+set(kv_allowed_script "base")
+set(kv_layers base link script)
+set(kv_project_dirs app base link script tests tools bench)
+
+set(kv_bad "")
+foreach(layer IN LISTS kv_layers)
+  file(GLOB_RECURSE kv_files ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
+  foreach(file IN LISTS kv_files)
+    file(STRINGS ${file} kv_includes REGEX "^#include \"[a-z_]+/")
+    foreach(line IN LISTS kv_includes)
+      string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" dir "${line}")
+      if(dir STREQUAL layer OR NOT dir IN_LIST kv_project_dirs)
+        continue()
+      endif()
+      if(NOT dir IN_LIST kv_allowed_${layer})
+        file(RELATIVE_PATH rel ${ROOT} ${file})
+        list(APPEND kv_bad "${rel}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(kv_bad)
+  list(JOIN kv_bad "\n  " kv_text)
+  message(FATAL_ERROR "includes against the layering:\n  ${kv_text}")
+endif()
+message(STATUS "layering holds")
