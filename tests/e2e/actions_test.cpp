@@ -65,6 +65,10 @@ INSTANTIATE_TEST_SUITE_P(Builds, EveryBuildTest, ::testing::ValuesIn(kvtest::Shi
 TEST(ActionsTest, ARealPointerClickPressesTheButton) {
   Program program;
   ASSERT_TRUE(program.Start());
+  // The click goes to whatever is on the screen there: wait until the window
+  // is the one in front.
+  SetForegroundWindow(program.window());
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return GetForegroundWindow() == program.window(); }, 5000));
   RECT r;
   GetWindowRect(program.Button(L"魔法"), &r);
   const std::string click = "/usr/bin/xdotool mousemove --sync " +
