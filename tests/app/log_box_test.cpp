@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/log_box.h"
+#include "tests/support/pixels.h"
 
 namespace {
 
@@ -61,27 +62,15 @@ class LogBoxTest : public ::testing::Test {
     RECT client;
     GetClientRect(box_, &client);
     HDC surface = GetDC(box_);
-    HDC memory = CreateCompatibleDC(surface);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = -client.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (draw_afresh) {
-      SendMessageW(box_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
-    } else {
-      BitBlt(memory, 0, 0, client.right, client.bottom, surface, 0, 0, SRCCOPY);
-    }
-    GdiFlush();
-    const auto* first = static_cast<const uint32_t*>(bits);
-    std::vector<uint32_t> pixels(first, first + client.right * client.bottom);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    std::vector<uint32_t> pixels =
+        kvtest::DrawnPixels(surface, client.right, client.bottom, [&](HDC memory) {
+          if (draw_afresh) {
+            SendMessageW(box_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                         PRF_CLIENT | PRF_ERASEBKGND);
+          } else {
+            BitBlt(memory, 0, 0, client.right, client.bottom, surface, 0, 0, SRCCOPY);
+          }
+        });
     ReleaseDC(box_, surface);
     return pixels;
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/program.h"
+#include "tests/support/pixels.h"
 #include "tests/support/pump.h"
 
 namespace {
@@ -261,27 +262,12 @@ TEST(WindowTest, SecondCopyComesUpSilentlyAndReachesTheFirst) {
 std::vector<uint32_t> Pixels(HWND control) {
   RECT r;
   GetWindowRect(control, &r);
-  const POINT at = {r.left, r.top};
-  OffsetRect(&r, -r.left, -r.top);
   // Another process's window is read off the screen, as a screenshot would.
   HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = r.right;
-  info.bmiHeader.biHeight = -r.bottom;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, r.right, r.bottom, screen, at.x, at.y, SRCCOPY);
-  GdiFlush();
-  const auto* first = static_cast<const uint32_t*>(bits);
-  std::vector<uint32_t> pixels(first, first + r.right * r.bottom);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
+  std::vector<uint32_t> pixels =
+      kvtest::DrawnPixels(screen, r.right - r.left, r.bottom - r.top, [&](HDC memory) {
+        BitBlt(memory, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+      });
   ReleaseDC(nullptr, screen);
   return pixels;
 }
