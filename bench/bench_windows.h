@@ -11,11 +11,19 @@ constexpr wchar_t kMinimalCaption[] = L"Kestravo bench: minimal window";
 constexpr wchar_t kBareEditClass[] = L"KvBenchBareEdit";
 constexpr wchar_t kBareEditCaption[] = L"Kestravo bench: bare edit";
 
-// Posted to the bare edit window: append the line "%08X\r\n" of wParam.
-constexpr UINT kAppendMessage = WM_APP + 1;
-// Sent to the bare edit window: the summed time of its appends so far in
-// microseconds, and their number.
-constexpr UINT kAppendMicrosMessage = WM_APP + 2;
-constexpr UINT kAppendCountMessage = WM_APP + 3;
+// Sent to the bare edit window after a feed: the median time of one more
+// insertion of the fed text's longest line, in microseconds (-1 if none).
+constexpr UINT kLineMicrosMessage = WM_APP + 1;
+
+// Sent in a WM_COPYDATA tagged kFeedRequestTag: feed the UTF-16 text in the
+// file (its first `limit` characters, cut after a line; 0 for all) into a
+// fresh box in pieces of `chunk` characters (0: line by line). The reply is
+// the feed's time in microseconds, or -1.
+constexpr ULONG_PTR kFeedRequestTag = 0x4B564645;
+struct FeedRequest {
+  unsigned chunk;
+  unsigned limit;
+  wchar_t path[MAX_PATH];
+};
 
 }  // namespace kvbench
