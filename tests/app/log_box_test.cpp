@@ -10,6 +10,7 @@
 
 #include "app/log_box.h"
 #include "tests/support/pixels.h"
+#include "tests/support/pump.h"
 
 namespace {
 
@@ -167,6 +168,76 @@ TEST_F(LogBoxTest, ALineLongerThanASliceComesOutWhole) {
   EXPECT_EQ(Text(), expected);
   EXPECT_EQ(SendMessageW(box_, EM_GETLINECOUNT, 0, 0),
             SendMessageW(box_, EM_LINEFROMCHAR, expected.size(), 0) + 1);
+}
+
+// Pieces keep a long line's rows cheap to wrap; lines shorter than a slice
+// go in together, however many there are.
+TEST(LogBoxSlicesTest, OnlyALongLineIsCut) {
+  const size_t held = 0;
+  const size_t slice = LogBox::Slices(std::wstring(100000, L'A'), held)[0].size();
+  const std::wstring short_line = std::wstring(slice / 4, L'5') + L"\r\n";
+  std::wstring many_short;
+  for (int i = 0; i < 40; ++i) many_short += short_line;
+  const struct {
+    const char* what;
+    std::wstring text;
+    size_t pieces;
+  } cases[] = {
+      {"many short lines", many_short, 1},
+      {"a line of exactly a slice", std::wstring(slice, L'7') + L"\r\n", 1},
+      {"a long line between short ones",
+       short_line + std::wstring(2 * slice + 10, L'9') + L"\r\n" + short_line, 3},
+      {"no line end", std::wstring(slice + 1, L'1'), 2},
+      {"nothing", L"", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<std::wstring> pieces = LogBox::Slices(c.text, held);
+    EXPECT_EQ(pieces.size(), c.pieces);
+    std::wstring joined;
+    for (const std::wstring& piece : pieces) {
+      EXPECT_FALSE(piece.empty());
+      // No piece holds more than a slice of one line, line end aside.
+      size_t run = 0;
+      for (wchar_t ch : piece) {
+        if (ch == L'\n') run = 0;
+        if (ch != L'\n' && ch != L'\r') ++run;
+        EXPECT_LE(run, slice);
+      }
+      // A line end is never cut off its line.
+      EXPECT_NE(piece.front(), L'\n');
+      EXPECT_NE(piece.front(), L'\r');
+      joined += piece;
+    }
+    EXPECT_EQ(joined, c.text);
+  }
+}
+
+// While other work waits in the queue, appended lines may be held to go in
+// together: they still go in whole and in order once the queue is served,
+// and the caller is held back rather than more text waiting than the limit.
+TEST_F(LogBoxTest, LinesHeldWhileWorkWaitsGoInWholeAndInOrder) {
+  kvtest::PostProbe probe;
+  probe.Post();
+  log_.Append("C6D5B9A5\r\n");
+  const std::string press_line = "\xC6\xD5\xB9\xA5 \r\n";  // in GBK
+  log_.Append(press_line.c_str());
+  log_.Append("B17F3905\r\n");
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return probe.seen() && !Text().empty(); }));
+  Pump(100);
+  EXPECT_EQ(Text(), L"C6D5B9A5\r\n\x666E\x653B \r\nB17F3905\r\n");
+
+  // Past the limit the text is in the box when Append returns.
+  probe.Post();
+  const std::string line = std::string(4096, 'E') + "\r\n";
+  const size_t before = Text().size();
+  size_t appended = 0;
+  while (appended < LogBox::HoldLimit(before)) {
+    log_.Append(line.c_str());
+    appended += line.size();
+  }
+  EXPECT_EQ(Text().size(), before + appended);
+  ASSERT_TRUE(kvtest::PumpUntil([&] { return probe.seen(); }));
 }
 
 }  // namespace
