@@ -47,7 +47,7 @@ void AppendText(const wchar_t* text) {
   SendMessageW(g_box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
-bool ReadText(const wchar_t* path, size_t limit, std::wstring* text) {
+bool ReadText(const wchar_t* path, std::wstring* text) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER size;
@@ -60,11 +60,6 @@ bool ReadText(const wchar_t* path, size_t limit, std::wstring* text) {
          got == text->size() * sizeof(wchar_t);
   }
   CloseHandle(file);
-  // Cut after a whole line.
-  if (ok && limit != 0 && limit < text->size()) {
-    const size_t end = text->rfind(L"\r\n", limit);
-    text->resize(end == std::wstring::npos ? 0 : end + 2);
-  }
   return ok;
 }
 
@@ -93,7 +88,7 @@ std::vector<std::wstring> Pieces(const std::wstring& text, size_t chunk) {
 LRESULT Feed(const kvbench::FeedRequest& request) {
   g_line_micros = -1;
   std::wstring text;
-  if (!ReadText(request.path, request.limit, &text) || text.empty()) return -1;
+  if (!ReadText(request.path, &text) || text.empty()) return -1;
   const std::vector<std::wstring> pieces = Pieces(text, request.chunk);
   std::wstring longest;
   for (const std::wstring& line : Pieces(text, 0)) {

@@ -16,13 +16,11 @@ constexpr wchar_t kBareEditCaption[] = L"Kestravo bench: bare edit";
 constexpr UINT kLineMicrosMessage = WM_APP + 1;
 
 // Sent in a WM_COPYDATA tagged kFeedRequestTag: feed the UTF-16 text in the
-// file (its first `limit` characters, cut after a line; 0 for all) into a
-// fresh box in pieces of `chunk` characters (0: line by line). The reply is
-// the feed's time in microseconds, or -1.
+// file into a fresh box in pieces of `chunk` characters (0: line by line).
+// The reply is the feed's time in microseconds, or -1.
 constexpr ULONG_PTR kFeedRequestTag = 0x4B564645;
 struct FeedRequest {
   unsigned chunk;
-  unsigned limit;
   wchar_t path[MAX_PATH];
 };
 

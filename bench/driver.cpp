@@ -270,7 +270,6 @@ BareFeed FeedBareBox(const std::wstring& text, unsigned chunk, double timeout_ms
   }
   FeedRequest request = {};
   request.chunk = chunk;
-  request.limit = 0;
   file.path().copy(request.path, MAX_PATH - 1);
   COPYDATASTRUCT data = {kFeedRequestTag, sizeof request, &request};
   DWORD_PTR micros = 0, line_micros = 0;
@@ -623,7 +622,7 @@ void BenchFlood(const Options& options, Report* report) {
     }
   }
   // The baseline: a bare box takes the flood's text, as the program logged
-  // it, in one-mebibyte pieces. Each insertion costs a walk over every row
+  // it, in pieces of 1 Mi characters. Each insertion costs a walk over every row
   // held plus the wrapping of its own rows, so the fewest insertions are the
   // cheapest; a piece of that size keeps each message's copy moderate.
   BareFeed bare;
