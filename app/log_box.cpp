@@ -17,7 +17,7 @@ namespace {
 //   and clicks still reach it and other programs never see it hidden;
 // - a repaint walks the box's rows from the top for each row it draws: at
 //   half a million rows it takes about a tenth of a second. So under a flood
-//   the box stays suspended for some times as long as its last repaint took,
+//   the box stays suspended for eight times as long as its last repaint took,
 //   and drawing keeps a bounded share of the time however long the log grows;
 // - a long line goes in as slices: each slice's rows then re-measure at most
 //   one slice (a line of digits alone re-measures the rest of its paragraph
@@ -173,7 +173,7 @@ std::vector<std::wstring> LogBox::Slices(const std::wstring& text, size_t held) 
   return slices;
 }
 
-size_t LogBox::HoldLimit(size_t held) { return std::max(kLeastHold, held / kBoxPerHold); }
+size_t LogBox::HoldLimit(size_t in_box) { return std::max(kLeastHold, in_box / kBoxPerHold); }
 
 void LogBox::Append(const char* gbk) {
   if (box_ == nullptr) return;

@@ -23,8 +23,9 @@ class LogBox {
   // Appends a GBK text at the end of the box: the caret goes to the end and
   // a selection the user made is dropped. The newest text is scrolled into
   // view when the box draws again. While other work waits in the thread's
-  // queue, the text may be held for a moment and go in with the lines after
-  // it, in order; the caller is held back once enough text is waiting.
+  // queue, or right after a slow insertion, the text may be held for a moment
+  // and go in with the lines after it, in order; the caller is held back once
+  // enough text is waiting.
   void Append(const char* gbk);
 
   // The pieces a text is fed in as, when the box holds `held` characters:
@@ -32,8 +33,8 @@ class LogBox {
   // no piece holds more than a slice's worth of any one line.
   static std::vector<std::wstring> Slices(const std::wstring& text, size_t held);
   // How much text is held before it goes in at once, when the box holds
-  // `held` characters.
-  static size_t HoldLimit(size_t held);
+  // `in_box` characters.
+  static size_t HoldLimit(size_t in_box);
 
  private:
   static LRESULT CALLBACK Proc(HWND box, UINT msg, WPARAM wparam, LPARAM lparam);
